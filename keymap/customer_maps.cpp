@@ -44,6 +44,9 @@ int init_orvex_ir_map(void) {
         return -1;
     }
 
+    name_index_t standard_names;
+    index_standard_names(g_base_keymap, &standard_names);
+
     int count = 0;
     // Listing order, unsorted: the first accepted file of a customer code wins at run time.
     for (struct dirent *entry = readdir(dir); entry != nullptr; entry = readdir(dir)) {
@@ -59,7 +62,7 @@ int init_orvex_ir_map(void) {
 
         customer_map_t *map = &g_customer_maps[count];
         memset(map, 0, sizeof(*map));
-        pair_customer_keys(g_base_keymap, g_customer_keymap, map->scancode_map);
+        pair_customer_keys(g_base_keymap, &standard_names, g_customer_keymap, map->scancode_map);
         map->customer_code = customer_code;
         count++;
     }

@@ -62,7 +62,9 @@ TEST(pairing, gives_what_a_name_by_name_scan_gives) {
         int32_t expected[k_keymap_size] = {};
         int32_t paired[k_keymap_size] = {};
         pair_by_scanning(base, expected_scratch, expected);
-        pair_customer_keys(base, scratch, paired);
+        name_index_t index;
+        index_standard_names(base, &index);
+        pair_customer_keys(base, &index, scratch, paired);
         ASSERT_EQ(memcmp(paired, expected, sizeof(paired)), 0);
         for (int j = 0; j < k_keymap_size; j++) {
             ASSERT_EQ(scratch[j].scancode, expected_scratch[j].scancode) << "entry " << j;
@@ -80,7 +82,9 @@ TEST(pairing, leaves_unpaired_slots_alone) {
     for (int i = 0; i < k_keymap_size; i++) {
         map[i] = 500 + i;
     }
-    pair_customer_keys(base, scratch, map);
+    name_index_t index;
+    index_standard_names(base, &index);
+    pair_customer_keys(base, &index, scratch, map);
     for (int i = 0; i < k_keymap_size; i++) {
         EXPECT_EQ(map[i], i == 7 ? 20 : 500 + i) << "slot " << i;
     }
