@@ -45,20 +45,6 @@ class keymap_startup : public daemon_test {
     }
 };
 
-TEST_F(keymap_startup, builds_the_tables_before_the_loop) {
-    write_file("keylayout/customer_ir_00ff.kl", "key 3 VOLUME_UP\n");
-    write_file("keylayout/customer_ir_0a0b.kl", "key 4 VOLUME_UP\n");
-    int status = 12345;
-    ASSERT_EQ(run(&status), 0);
-    EXPECT_EQ(status, 12345);
-    ASSERT_EQ(g_customer_map_count, 2);
-    for (int t = 0; t < 2; t++) {
-        int code = g_customer_maps[t].customer_code;
-        ASSERT_TRUE(code == 0xff || code == 0x0a0b) << code;
-        EXPECT_EQ(g_customer_maps[t].scancode_map[code == 0xff ? 3 : 4], 115);
-    }
-}
-
 // Each case on a fresh tree: a customer file that must not count, or none.
 class keymap_startup_without_table : public keymap_startup,
                                      public testing::WithParamInterface<const char *> {};

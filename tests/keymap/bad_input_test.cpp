@@ -58,36 +58,13 @@ void fill_marked(keymap_t *table) {
 
 // Pieces that come near the one accepted line form, and ways of breaking it.
 std::string random_token(std::mt19937 *rng) {
-    static const char *const tokens[] = {"key",
-                                         "KEY",
-                                         "keys",
-                                         "#",
-                                         " ",
-                                         "  ",
-                                         "\t",
-                                         "\r",
-                                         "\n",
-                                         "\r\n",
-                                         "\v",
-                                         "-",
-                                         "+",
-                                         "0x",
-                                         "0",
-                                         "7",
-                                         "255",
-                                         "256",
-                                         "-1",
-                                         "4294967297",
-                                         "-4294967295",
-                                         "18446744073709551616",
-                                         "99999999999999999999999999999999",
-                                         "NAME",
-                                         "VOLUME_UP",
-                                         "!RESERVE",
-                                         "a#b",
-                                         "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcdef",
-                                         std::string("\0", 1).c_str(),
-                                         "\xff\xfe"};
+    // clang-format off
+    static const char *const tokens[] = {
+        "key", "KEY", "keys", "#", " ", "  ", "\t", "\r", "\n", "\r\n", "\v", "-", "+", "0x", "0", "7",
+        "255", "256", "-1", "4294967297", "-4294967295", "18446744073709551616",
+        "99999999999999999999999999999999", "NAME", "VOLUME_UP", "!RESERVE", "a#b",
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcdef", "\xff\xfe"};
+    // clang-format on
     constexpr size_t count = sizeof(tokens) / sizeof(tokens[0]);
     size_t pick = std::uniform_int_distribution<size_t>(0, count)(*rng);
     if (pick == count) {
@@ -188,21 +165,11 @@ TEST_F(bad_input, layout_files_read_like_the_c_library_scans_them) {
 
 // A name made from pieces of the customer file-name patterns and of junk.
 std::string random_entry_name(std::mt19937 *rng) {
-    static const char *const parts[] = {"customer_ir_",
-                                        "customer_rc5_ir_",
-                                        "Customer_ir_",
-                                        "0",
-                                        "a",
-                                        "F",
-                                        "9",
-                                        "g",
-                                        "x",
-                                        ".kl",
-                                        ".KL",
-                                        ".bak",
-                                        "-",
-                                        " ",
-                                        "orvex-ir.kl"};
+    // clang-format off
+    static const char *const parts[] = {
+        "customer_ir_", "customer_rc5_ir_", "Customer_ir_", "0", "a", "F", "9", "g", "x", ".kl",
+        ".KL", ".bak", "-", " ", "orvex-ir.kl"};
+    // clang-format on
     constexpr size_t count = sizeof(parts) / sizeof(parts[0]);
     std::uniform_int_distribution<size_t> pick(0, count - 1);
     std::string name;

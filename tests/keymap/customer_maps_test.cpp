@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "core/protocol.h"
 #include "keymap/keymap.h"
 #include "support/daemon_fixture.h"
 #include "support/log_capture.h"
@@ -117,25 +116,6 @@ TEST_F(customer_maps, digits_differing_in_case_give_two_tables) {
                 (first == std::map<int, int>{{2, 100}} && second == std::map<int, int>{{1, 100}}));
 }
 
-TEST_F(customer_maps, rc5_takes_only_rc5_names) {
-    ir_protocol_used = k_ir_protocol_rc5;
-    write_file("keylayout/orvex-ir.kl", "key 100 K\n");
-    write_file("keylayout/customer_ir_00ff.kl", "key 1 K\n");
-    write_file("keylayout/customer_rc5_ir_1f.kl", "key 2 K\n");
-    ASSERT_EQ(init_orvex_ir_map(), 1);
-    EXPECT_EQ(g_customer_maps[0].customer_code, 31);
-    EXPECT_EQ(translations(g_customer_maps[0]), (std::map<int, int>{{2, 100}}));
-}
-
-TEST_F(customer_maps, no_file_of_the_active_protocol_builds_nothing) {
-    write_file("keylayout/orvex-ir.kl", "key 100 K\n");
-    write_file("keylayout/customer_rc5_ir_1f.kl", "key 2 K\n");
-    EXPECT_EQ(init_orvex_ir_map(), 0);
-    EXPECT_EQ(g_customer_maps[0].customer_code, 0);
-    EXPECT_TRUE(translations(g_customer_maps[0]).empty());
-    EXPECT_TRUE(captured_logs().empty());
-}
-
 TEST_F(customer_maps, unreadable_accepted_files_still_count) {
     write_file("keylayout/orvex-ir.kl", "key 100 K\n");
     ASSERT_EQ(mkdir(path("keylayout/customer_ir_0001.kl").c_str(), 0755), 0);
@@ -173,20 +153,6 @@ TEST_F(customer_maps, missing_standard_file_gives_all_zero_tables) {
               std::vector<std::string>{"open '" + path("keylayout/orvex-ir.kl") +
                                        "' fail, No such file or directory\n"});
     take_logs();
-}
-
-TEST_F(customer_maps, tables_start_clean_for_each_file) {
-    // A key of the first file must not leak into the second file's table.
-    write_file("keylayout/orvex-ir.kl", "key 100 A\nkey 101 B\n");
-    write_file("keylayout/customer_ir_0001.kl", "key 1 A\nkey 2 B\n");
-    write_file("keylayout/customer_ir_0002.kl", "key 3 B\n");
-    ASSERT_EQ(init_orvex_ir_map(), 2);
-    std::map<int, std::map<int, int>> by_code;
-    for (int t = 0; t < 2; t++) {
-        by_code[g_customer_maps[t].customer_code] = translations(g_customer_maps[t]);
-    }
-    std::map<int, std::map<int, int>> expected = {{1, {{1, 100}, {2, 101}}}, {2, {{3, 101}}}};
-    EXPECT_EQ(by_code, expected);
 }
 
 TEST_F(customer_maps, unopenable_directory_is_reported) {
