@@ -44,7 +44,7 @@ int input_event_process(int fd, struct input_event *buf) {
 }
 
 void detect_key_input(key_dev_t *dev) {
-    // Start-up points the key state at the receive buffer before the loop runs.
+    // Nothing to translate until start-up has pointed the key state at the receive buffer.
     if (dev->event == nullptr) {
         return;
     }

@@ -58,7 +58,7 @@ int notify_process(inputdev_info **receiver, const char *name, const char *dir, 
     const size_t header_size = sizeof(struct inotify_event);
     ssize_t n = g_kernel.read(inotify_fd, batch, sizeof(batch));
     if (n < static_cast<ssize_t>(header_size)) {
-        // Interrupted: the records wait for the next wake-up.
+        // Nothing to walk. An interrupted read left the records queued for the next wake-up.
         return n < 0 && errno == EINTR ? 0 : 1;
     }
     const size_t total = static_cast<size_t>(n);
