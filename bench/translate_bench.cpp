@@ -147,6 +147,9 @@ BENCHMARK(forward_unchanged);
 // Prints as usual and keeps the nanoseconds per key of each benchmark for the ratios.
 class recording_reporter : public benchmark::ConsoleReporter {
    public:
+    // No colour codes: the figures usually end up in a log.
+    recording_reporter() : ConsoleReporter(OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run> &runs) override {
         for (const Run &run : runs) {
             if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
