@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
 #include <vector>
 
+#include "cec/standby_bridge.h"
 #include "core/daemon.h"
 #include "inject/inject.h"
 #include "keymap/keymap.h"
@@ -17,92 +17,103 @@ class startup : public daemon_test {
    protected:
     void SetUp() override {
         daemon_test::SetUp();
-        write_file("orvex_ir_protocol", std::string("\x00\x00\x00\x00", 4));
-        write_file("keylayout/orvex-ir.kl", "key 115 VOLUME_UP\n");
-        write_file("keylayout/customer_ir_00ff.kl", "key 3 VOLUME_UP\n");
+        write_platform("key 115 VOLUME_UP\n", "key 3 VOLUME_UP\n");
     }
-
-    int run(int *status) {
-        testing::internal::CaptureStdout();
-        int result = start_daemon(status);
-        stdout_ = testing::internal::GetCapturedStdout();
-        return result;
-    }
-
-    std::string stdout_;
 };
 
 TEST_F(startup, reaches_the_loop_with_inotify_in_slot_zero) {
     int status = 12345;
-    ASSERT_EQ(run(&status), 0);
+    ASSERT_EQ(start(&status), 0);
     EXPECT_EQ(status, 12345);
     EXPECT_EQ(stdout_, "IR_PROTOCOL_USED = 0\n");
-
     EXPECT_GT(g_uinputfd, 0);
     EXPECT_EQ(g_key_dev.fd, g_uinputfd);
     EXPECT_EQ(g_key_dev.event, &g_receive_buffer);
-    EXPECT_EQ(g_key_dev.key_down, 0);
-    EXPECT_GE(g_customer_map_count, 1);
+    EXPECT_EQ(g_customer_map_count, 1);
+    std::vector<std::string> debug = logged_texts(ANDROID_LOG_DEBUG);
+    ASSERT_GE(debug.size(), 2u);
+    EXPECT_EQ(debug[1], "uinputfd=" + std::to_string(g_uinputfd) + "\n");
 
     // No receiver here: two slots counted whether or not the uevent socket opened.
     EXPECT_EQ(g_nfds, 2);
-    EXPECT_GE(g_poll_set[k_slot_inotify].fd, 0);
     EXPECT_EQ(g_poll_set[k_slot_inotify].events, POLLIN);
     EXPECT_EQ(g_poll_set[k_slot_receiver].fd, -1);
     EXPECT_EQ(g_poll_set[k_slot_receiver].events, 0);
-    EXPECT_EQ(g_poll_set[k_slot_receiver].revents, 0);
-
     // The watch is on the input directory: a node created there wakes slot 0.
     write_file("dev/input/event5", "");
     struct pollfd watch = {g_poll_set[k_slot_inotify].fd, POLLIN, 0};
     EXPECT_EQ(poll(&watch, 1, 5000), 1);
-
-    std::vector<std::string> debug = logged_texts(ANDROID_LOG_DEBUG);
-    ASSERT_GE(debug.size(), 2u);
-    EXPECT_EQ(debug[0], "dravoke open uinput dev");
-    EXPECT_EQ(debug[1], "uinputfd=" + std::to_string(g_uinputfd) + "\n");
 }
 
-TEST_F(startup, missing_uinput_ends_with_status_zero_before_key_maps) {
-    unlink(path("dev/uinput").c_str());
-    // Were the key maps built, the missing directory would be logged.
-    unlink(path("keylayout/orvex-ir.kl").c_str());
-    unlink(path("keylayout/customer_ir_00ff.kl").c_str());
-    rmdir(path("keylayout").c_str());
-    int status = 12345;
-    EXPECT_EQ(run(&status), -1);
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(stdout_, "IR_PROTOCOL_USED = 0\n");
-    std::vector<log_line_t> lines = take_logs();
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0].text, "dravoke open uinput dev");
-    EXPECT_EQ(lines[1].text,
-              "could not open '" + path("dev/uinput") + "', No such file or directory\n");
-    EXPECT_EQ(lines[2].priority, ANDROID_LOG_DEBUG);
-    EXPECT_EQ(lines[2].text, "uinputfd=-1\n");
-    EXPECT_EQ(g_nfds, 0);
+// Descriptors of this process that lead to an inotify instance or a socket.
+int count_watches_and_sockets(void) {
+    int count = 0;
+    for (int fd = 0; fd < 1024; fd++) {
+        std::string target = descriptor_path(fd);
+        count += target.find("inotify") != std::string::npos || target.rfind("socket:", 0) == 0;
+    }
+    return count;
 }
 
-TEST_F(startup, refused_virtual_keyboard_ends_with_status_zero) {
-    ioctl_handler = [](int, unsigned long request, void *) {
-        return request == UI_DEV_CREATE ? -1 : 0;
+enum failure_t { k_no_uinput, k_no_customer_file, k_foreign_file, k_no_layouts, k_no_input_dir };
+
+TEST_F(startup, failures_end_it_with_their_exit_status) {
+    const struct {
+        failure_t failure;
+        int status;
+        std::vector<std::string> errors;  // "@" stands for the test's root
+        int watches_and_sockets;          // opened before start-up ended
+    } cases[] = {
+        // The key layout directory is gone too: reading it would be logged.
+        {k_no_uinput, 0, {"could not open '@/dev/uinput', No such file or directory\n"}, 0},
+        {k_no_customer_file, 0, {"cant find any ir map"}, 0},
+        {k_foreign_file, 0, {"cant find any ir map"}, 0},
+        {k_no_layouts,
+         255,
+         {"open '@/keylayout/orvex-ir.kl' fail, No such file or directory\n",
+          "Open directory '@/keylayout' error, No such file or directory\n"},
+         0},
+        {k_no_input_dir,
+         255,
+         {"could not add watch for '@/dev/input', No such file or directory"},
+         1},
     };
-    int status = 12345;
-    EXPECT_EQ(run(&status), -1);
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(logged_texts(ANDROID_LOG_DEBUG).back(), "uinputfd=-1\n");
-    take_logs();
-}
-
-TEST_F(startup, unwatchable_input_directory_ends_with_status_255) {
-    rmdir(path("dev/input").c_str());
-    int status = 0;
-    EXPECT_EQ(run(&status), -1);
-    EXPECT_EQ(static_cast<unsigned char>(status), 255);
-    EXPECT_EQ(logged_texts(ANDROID_LOG_ERROR),
-              std::vector<std::string>{"could not add watch for '" + path("dev/input") +
-                                       "', No such file or directory"});
-    take_logs();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.failure);
+        TearDown();
+        SetUp();
+        unlink(path("keylayout/customer_ir_00ff.kl").c_str());
+        if (c.failure == k_no_uinput) {
+            unlink(path("dev/uinput").c_str());
+        }
+        if (c.failure == k_no_uinput || c.failure == k_no_layouts) {
+            unlink(path("keylayout/orvex-ir.kl").c_str());
+            rmdir(path("keylayout").c_str());
+        }
+        if (c.failure == k_foreign_file) {
+            write_file("keylayout/customer_rc5_ir_1f.kl", "key 3 VOLUME_UP\n");
+        }
+        if (c.failure == k_no_input_dir) {
+            write_file("keylayout/customer_ir_00ff.kl", "key 3 VOLUME_UP\n");
+            rmdir(path("dev/input").c_str());
+        }
+        std::vector<std::string> errors = c.errors;
+        for (std::string &error : errors) {
+            size_t at = error.find('@');
+            error = at == std::string::npos ? error : error.replace(at, 1, root_);
+        }
+        int before = count_watches_and_sockets();
+        int status = 12345;
+        EXPECT_EQ(start(&status), -1);
+        EXPECT_EQ(static_cast<unsigned char>(status), c.status);
+        EXPECT_EQ(stdout_, "IR_PROTOCOL_USED = 0\n");
+        EXPECT_EQ(logged_texts(ANDROID_LOG_ERROR), errors);
+        EXPECT_EQ(logged_texts(ANDROID_LOG_DEBUG),
+                  (std::vector<std::string>{"dravoke open uinput dev",
+                                            "uinputfd=" + std::to_string(g_uinputfd) + "\n"}));
+        EXPECT_EQ(count_watches_and_sockets() - before, c.watches_and_sockets);
+        take_logs();
+    }
 }
 
 }  // namespace

@@ -14,8 +14,8 @@
 
 #include <cutils/properties.h>
 #include <fstream>
+#include <iterator>
 #include <set>
-#include <sstream>
 
 #include "cec/standby_bridge.h"
 #include "core/daemon.h"
@@ -23,7 +23,6 @@
 #include "core/paths.h"
 #include "core/protocol.h"
 #include "inject/inject.h"
-#include "keymap/keymap.h"
 #include "receiver/receiver.h"
 #include "support/log_capture.h"
 
@@ -33,22 +32,7 @@ std::function<int(int, unsigned long, void *)> daemon_test::ioctl_handler;
 
 namespace {
 
-std::string g_protocol_file_storage;
-std::string g_uinput_path_storage;
-std::string g_input_dir_storage;
-std::string g_keylayout_dir_storage;
-
-std::string descriptor_path(int fd) {
-    char link[64];
-    char target[PATH_MAX];
-    snprintf(link, sizeof(link), "/proc/self/fd/%d", fd);
-    ssize_t n = readlink(link, target, sizeof(target) - 1);
-    if (n < 0) {
-        return "";
-    }
-    target[n] = '\0';
-    return target;
-}
+std::string g_path_storage[4];
 
 // Succeeds for uinput requests; answers EVIOCGNAME from device_names like evdev does
 // (the length of the name with its NUL); refuses everything else as a plain file would.
@@ -60,23 +44,15 @@ int fake_ioctl(int fd, unsigned long request, void *arg) {
     if (_IOC_TYPE(request) == UINPUT_IOCTL_BASE) {
         return 0;
     }
-    if (_IOC_TYPE(request) == 'E' && _IOC_NR(request) == _IOC_NR(EVIOCGNAME(0)) &&
-        _IOC_DIR(request) == _IOC_READ) {
-        auto found = daemon_test::device_names.find(descriptor_path(fd));
-        if (found == daemon_test::device_names.end()) {
-            errno = ENOTTY;
-            return -1;
-        }
-        size_t room = _IOC_SIZE(request);
-        size_t length = found->second.size() + 1;
-        if (length > room) {
-            length = room;
-        }
-        memcpy(arg, found->second.c_str(), length);
-        return static_cast<int>(length);
+    auto found = daemon_test::device_names.find(descriptor_path(fd));
+    if (_IOC_TYPE(request) != 'E' || _IOC_NR(request) != _IOC_NR(EVIOCGNAME(0)) ||
+        _IOC_DIR(request) != _IOC_READ || found == daemon_test::device_names.end()) {
+        errno = ENOTTY;
+        return -1;
     }
-    errno = ENOTTY;
-    return -1;
+    size_t length = std::min<size_t>(found->second.size() + 1, _IOC_SIZE(request));
+    memcpy(arg, found->second.c_str(), length);
+    return static_cast<int>(length);
 }
 
 int remove_entry(const char *path, const struct stat *, int, struct FTW *) {
@@ -132,28 +108,29 @@ void daemon_test::SetUp() {
     char root[] = "/tmp/dravoke-test-XXXXXX";
     ASSERT_NE(mkdtemp(root), nullptr) << strerror(errno);
     root_ = root;
-    ASSERT_EQ(mkdir(path("dev").c_str(), 0755), 0);
-    ASSERT_EQ(mkdir(path("dev/input").c_str(), 0755), 0);
-    ASSERT_EQ(mkdir(path("keylayout").c_str(), 0755), 0);
+    for (const char *dir : {"dev", "dev/input", "keylayout"}) {
+        ASSERT_EQ(mkdir(path(dir).c_str(), 0755), 0);
+    }
     write_file("dev/uinput", "");
 
-    g_protocol_file_storage = path("orvex_ir_protocol");
-    g_uinput_path_storage = path("dev/uinput");
-    g_input_dir_storage = path("dev/input");
-    g_keylayout_dir_storage = path("keylayout");
-    g_protocol_file = g_protocol_file_storage.c_str();
-    g_uinput_path = g_uinput_path_storage.c_str();
-    g_input_dir = g_input_dir_storage.c_str();
-    g_keylayout_dir = g_keylayout_dir_storage.c_str();
-
+    const char *relative[] = {"orvex_ir_protocol", "dev/uinput", "dev/input", "keylayout"};
+    const char **paths[] = {&g_protocol_file, &g_uinput_path, &g_input_dir, &g_keylayout_dir};
+    for (int i = 0; i < 4; i++) {
+        g_path_storage[i] = path(relative[i]);
+        *paths[i] = g_path_storage[i].c_str();
+    }
     g_kernel.ioctl = fake_ioctl;
 }
 
 void daemon_test::TearDown() {
+    g_log_observer = nullptr;
     for (const log_line_t &line : take_logs()) {
         if (line.priority >= ANDROID_LOG_ERROR) {
             ADD_FAILURE() << "unexpected ERROR line: " << line.text;
         }
+    }
+    if (keyboard_reader_ >= 0) {
+        close(keyboard_reader_);
     }
     reset_daemon_state();
     g_protocol_file = "/proc/orvex_ir_protocol";
@@ -171,20 +148,48 @@ void daemon_test::write_file(const std::string &relative, const std::string &con
     ASSERT_TRUE(out.good()) << "cannot write " << path(relative);
 }
 
+void daemon_test::write_platform(const std::string &standard, const std::string &customer) const {
+    write_file("orvex_ir_protocol", std::string(4, '\0'));
+    write_file("keylayout/orvex-ir.kl", standard);
+    write_file("keylayout/customer_ir_00ff.kl", customer);
+}
+
+int daemon_test::start(int *status) {
+    int ignored = 0;
+    testing::internal::CaptureStdout();
+    int result = start_daemon(status != nullptr ? status : &ignored);
+    stdout_ = testing::internal::GetCapturedStdout();
+    return result;
+}
+
 std::vector<struct input_event> daemon_test::keyboard_events() const {
     std::ifstream in(path("dev/uinput"), std::ios::binary);
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    std::string bytes = buffer.str();
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::vector<struct input_event> events;
-    size_t offset = sizeof(struct uinput_user_dev);
-    while (offset + sizeof(struct input_event) <= bytes.size()) {
-        struct input_event event;
-        memcpy(&event, bytes.data() + offset, sizeof(event));
-        events.push_back(event);
-        offset += sizeof(event);
+    for (size_t offset = sizeof(struct uinput_user_dev);
+         offset + sizeof(struct input_event) <= bytes.size(); offset += sizeof(input_event)) {
+        events.emplace_back();
+        memcpy(&events.back(), bytes.data() + offset, sizeof(struct input_event));
     }
     return events;
+}
+
+void daemon_test::use_keyboard_pipe() {
+    int fds[2];
+    ASSERT_EQ(pipe2(fds, O_NONBLOCK), 0);
+    keyboard_reader_ = fds[0];
+    g_key_dev.fd = fds[1];
+    g_key_dev.event = &g_receive_buffer;
+}
+
+std::string daemon_test::written_keys() const {
+    std::vector<struct input_event> events(1);
+    while (read(keyboard_reader_, &events.back(), sizeof(events[0])) ==
+           static_cast<ssize_t>(sizeof(events[0]))) {
+        events.emplace_back();
+    }
+    events.pop_back();
+    return render_events(events);
 }
 
 std::string daemon_test::make_device_node(const std::string &entry,
@@ -195,6 +200,23 @@ std::string daemon_test::make_device_node(const std::string &entry,
     }
     EXPECT_EQ(mkfifo(node.c_str(), 0600), 0) << node << ": " << strerror(errno);
     return node;
+}
+
+void write_raw_code(int fd, int32_t value) {
+    struct input_event event;
+    memset(&event, 0, sizeof(event));
+    event.type = EV_MSC;
+    event.code = MSC_SCAN;
+    event.value = value;
+    ASSERT_EQ(write(fd, &event, sizeof(event)), static_cast<ssize_t>(sizeof(event)));
+}
+
+std::string descriptor_path(int fd) {
+    char link[64];
+    char target[PATH_MAX];
+    snprintf(link, sizeof(link), "/proc/self/fd/%d", fd);
+    ssize_t n = readlink(link, target, sizeof(target));
+    return n < 0 ? "" : std::string(target, static_cast<size_t>(n));
 }
 
 int open_descriptor_count(void) {
@@ -229,4 +251,25 @@ std::string render_events(const std::vector<struct input_event> &events) {
         }
     }
     return text;
+}
+
+void fill_marked(keymap_t *table) {
+    for (int i = 0; i < k_keymap_size; i++) {
+        table[i].scancode = 1000 + i;
+        snprintf(table[i].name, sizeof(table[i].name), "mark%d", i);
+    }
+}
+
+std::vector<std::string> changed_entries(const keymap_t *table) {
+    std::vector<std::string> changed;
+    for (int i = 0; i < k_keymap_size; i++) {
+        if (table[i].scancode == 1000 + i && table[i].name == "mark" + std::to_string(i)) {
+            continue;
+        }
+        changed.push_back(std::to_string(i) + "=" + table[i].name);
+        if (table[i].scancode != i) {
+            changed.back() += " (scancode " + std::to_string(table[i].scancode) + ")";
+        }
+    }
+    return changed;
 }

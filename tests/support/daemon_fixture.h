@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "keymap/keymap.h"
+
 // One ioctl request as the code under test made it.
 struct ioctl_call_t {
     int fd;
@@ -28,8 +30,20 @@ class daemon_test : public ::testing::Test {
     std::string path(const std::string &relative) const { return root_ + "/" + relative; }
     void write_file(const std::string &relative, const std::string &content) const;
 
+    // A box with one customer remote: NEC selected, the standard layout and the customer
+    // layout "customer_ir_00ff.kl" in the key layout directory.
+    void write_platform(const std::string &standard, const std::string &customer) const;
+
+    // Runs start-up as main does; its standard output is kept in stdout_.
+    int start(int *status = nullptr);
+
     // Key events written to the stand-in virtual keyboard after its set-up record.
     std::vector<struct input_event> keyboard_events() const;
+
+    // Points g_key_dev at a pipe as start-up points it at the virtual keyboard; written_keys()
+    // takes what reached the pipe since, rendered.
+    void use_keyboard_pipe();
+    std::string written_keys() const;
 
     // Makes entry in the input directory a FIFO standing in for an evdev node: it opens
     // read-write, and EVIOCGNAME on it answers device_name (refused when that is empty).
@@ -37,6 +51,8 @@ class daemon_test : public ::testing::Test {
     std::string make_device_node(const std::string &entry, const std::string &device_name) const;
 
     std::string root_;
+    std::string stdout_;
+    int keyboard_reader_ = -1;
 
    public:
     // What the fake ioctl has seen; cleared at SetUp.
@@ -47,12 +63,23 @@ class daemon_test : public ::testing::Test {
     static std::function<int(int, unsigned long, void *)> ioctl_handler;
 };
 
+// Writes one receiver event carrying a raw IR code, as the driver reports it.
+void write_raw_code(int fd, int32_t value);
+
+// What a descriptor of this process leads to, as /proc shows it; empty when it is closed.
+std::string descriptor_path(int fd);
+
 // Number of descriptors this process has open; a test compares it before and after.
 int open_descriptor_count(void);
 
 // Renders key events the way scenario tables write them: "+115" a press, "-115" a
 // release, "SYN" a SYN_REPORT, anything else in full; separated by blanks.
 std::string render_events(const std::vector<struct input_event> &events);
+
+// Marks every entry of a key layout table, so that changed_entries() lists, as "N=NAME"
+// (with the stored scancode when it is not N), the entries written since.
+void fill_marked(keymap_t *table);
+std::vector<std::string> changed_entries(const keymap_t *table);
 
 // Puts every process-wide variable of the daemon back as at process start, closing the
 // descriptors and freeing the receiver that a test left behind.

@@ -5,6 +5,8 @@
 
 #include <android/log.h>
 
+void (*g_log_observer)(const log_line_t &line) = nullptr;
+
 std::vector<log_line_t> &captured_logs(void) {
     static std::vector<log_line_t> lines;
     return lines;
@@ -33,5 +35,8 @@ extern "C" int __android_log_print(int prio, const char *tag, const char *fmt, .
     vsnprintf(text, sizeof(text), fmt, args);
     va_end(args);
     captured_logs().push_back({prio, tag != nullptr ? tag : "", text});
+    if (g_log_observer != nullptr) {
+        g_log_observer(captured_logs().back());
+    }
     return 1;
 }

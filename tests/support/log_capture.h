@@ -20,3 +20,6 @@ std::vector<log_line_t> take_logs(void);
 
 // Texts of the captured lines at one priority, without forgetting them.
 std::vector<std::string> logged_texts(int priority);
+
+// Called with each line as it is logged, when set: shows what had happened by then.
+extern void (*g_log_observer)(const log_line_t &line);
