@@ -12,15 +12,11 @@ namespace {
 // order, takes every customer entry not yet consumed that bears its name.
 void pair_by_scanning(const keymap_t *base, keymap_t *scratch, int32_t *scancode_map) {
     for (int i = 0; i < k_keymap_size; i++) {
-        if (base[i].scancode == 0) {
-            continue;
-        }
-        for (int j = 0; j < k_keymap_size; j++) {
-            if (scratch[j].scancode == -1 || strcmp(base[i].name, scratch[j].name) != 0) {
-                continue;
+        for (int j = 0; j < k_keymap_size && base[i].scancode != 0; j++) {
+            if (scratch[j].scancode != -1 && strcmp(base[i].name, scratch[j].name) == 0) {
+                scancode_map[scratch[j].scancode] = base[i].scancode;
+                scratch[j].scancode = -1;
             }
-            scancode_map[scratch[j].scancode] = base[i].scancode;
-            scratch[j].scancode = -1;
         }
     }
 }
@@ -37,8 +33,7 @@ void fill_random_tables(std::mt19937 *rng, keymap_t *base, keymap_t *scratch) {
     int scratch_fill = percent(*rng);
     memset(scratch, 0, sizeof(keymap_t) * k_keymap_size);
     for (int i = 0; i < k_keymap_size; i++) {
-        base[i].scancode = 0;
-        strcpy(base[i].name, "!RESERVE");
+        base[i] = {0, "!RESERVE"};
         if (percent(*rng) < base_fill) {
             base[i].scancode = i;
             strcpy(base[i].name, pool[pick(*rng)]);
@@ -59,8 +54,12 @@ TEST(pairing, gives_what_a_name_by_name_scan_gives) {
         fill_random_tables(&rng, base, scratch);
         keymap_t expected_scratch[k_keymap_size];
         memcpy(expected_scratch, scratch, sizeof(scratch));
-        int32_t expected[k_keymap_size] = {};
-        int32_t paired[k_keymap_size] = {};
+        // Marked, so that a slot without a counterpart shows whether it was left alone.
+        int32_t expected[k_keymap_size];
+        int32_t paired[k_keymap_size];
+        for (int i = 0; i < k_keymap_size; i++) {
+            expected[i] = paired[i] = 500 + i;
+        }
         pair_by_scanning(base, expected_scratch, expected);
         name_index_t index;
         index_standard_names(base, &index);
@@ -70,26 +69,6 @@ TEST(pairing, gives_what_a_name_by_name_scan_gives) {
             ASSERT_EQ(scratch[j].scancode, expected_scratch[j].scancode) << "entry " << j;
         }
     }
-}
-
-TEST(pairing, leaves_unpaired_slots_alone) {
-    keymap_t base[k_keymap_size] = {};
-    keymap_t scratch[k_keymap_size] = {};
-    base[20] = {20, "OK"};
-    scratch[7] = {7, "OK"};
-    scratch[8] = {8, "NONE"};
-    int32_t map[k_keymap_size];
-    for (int i = 0; i < k_keymap_size; i++) {
-        map[i] = 500 + i;
-    }
-    name_index_t index;
-    index_standard_names(base, &index);
-    pair_customer_keys(base, &index, scratch, map);
-    for (int i = 0; i < k_keymap_size; i++) {
-        EXPECT_EQ(map[i], i == 7 ? 20 : 500 + i) << "slot " << i;
-    }
-    EXPECT_EQ(scratch[7].scancode, -1);
-    EXPECT_EQ(scratch[8].scancode, 8);
 }
 
 }  // namespace
