@@ -2,9 +2,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <string.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <cutils/properties.h>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,10 +19,9 @@
 
 namespace {
 
-constexpr uint32_t k_pressed = 0x1000000;
-
-uint32_t nec(uint32_t customer, uint32_t command, bool pressed) {
-    return (pressed ? k_pressed : 0) | customer << 8 | command;
+// A raw code as the driver reports it, NEC or RC5 alike.
+uint32_t raw(uint32_t customer, uint32_t command, bool pressed) {
+    return (pressed ? 0x1000000u : 0) | customer << 8 | command;
 }
 
 struct table_t {
@@ -30,39 +29,18 @@ struct table_t {
     std::vector<std::pair<int, int>> entries;  // command -> standard scancode
 };
 
-// Raw codes in, keys out. Tables are filled as the key maps would build them.
-struct scenario_t {
-    const char *title;
-    int32_t protocol;
-    std::vector<table_t> tables;
-    std::vector<uint32_t> values;  // what the receiver reports, one event each
-    const char *keys;              // what the virtual keyboard receives
-    int32_t key_down;              // the standard scancode left down, 0 for none
-};
-
-void PrintTo(const scenario_t &s, std::ostream *os) {
-    *os << s.title;
-}
-
 class translation : public daemon_test {
    protected:
     void SetUp() override {
         daemon_test::SetUp();
-        int fds[2];
-        ASSERT_EQ(pipe2(fds, O_NONBLOCK), 0);
-        keyboard_reader_ = fds[0];
-        g_key_dev.fd = fds[1];
-        g_key_dev.event = &g_receive_buffer;
+        use_keyboard_pipe();
     }
 
-    void TearDown() override {
-        close(keyboard_reader_);
-        daemon_test::TearDown();
-    }
-
+    // Fills tables as the key maps would build them; those beyond stay as they were.
     static void load_tables(const std::vector<table_t> &tables) {
         g_customer_map_count = static_cast<int>(tables.size());
         for (size_t i = 0; i < tables.size(); i++) {
+            memset(&g_customer_maps[i], 0, sizeof(g_customer_maps[i]));
             g_customer_maps[i].customer_code = tables[i].customer_code;
             for (const auto &entry : tables[i].entries) {
                 g_customer_maps[i].scancode_map[entry.first] = entry.second;
@@ -77,170 +55,101 @@ class translation : public daemon_test {
         g_receive_buffer.value = static_cast<int32_t>(value);
         detect_key_input(&g_key_dev);
     }
-
-    std::string written_keys() const {
-        std::vector<struct input_event> events;
-        struct input_event event;
-        while (read(keyboard_reader_, &event, sizeof(event)) ==
-               static_cast<ssize_t>(sizeof(event))) {
-            events.push_back(event);
-        }
-        return render_events(events);
-    }
-
-    int keyboard_reader_ = -1;
 };
 
-class key_scenarios : public translation, public ::testing::WithParamInterface<scenario_t> {};
-
-TEST_P(key_scenarios, raw_codes_in_keys_out) {
-    const scenario_t &s = GetParam();
-    ir_protocol_used = s.protocol;
-    load_tables(s.tables);
-    for (uint32_t value : s.values) {
-        receive(value);
-    }
-    EXPECT_EQ(written_keys(), s.keys);
-    EXPECT_EQ(g_key_dev.key_down, s.key_down);
-}
-
-const table_t k_remote = {0x00ff, {{3, 115}, {4, 114}, {5, 0}, {0xfe, 200}}};
-const uint32_t k_press_a = nec(0x00ff, 3, true);
-const uint32_t k_release_a = nec(0x00ff, 3, false);
-const uint32_t k_press_b = nec(0x00ff, 4, true);
-const uint32_t k_release_b = nec(0x00ff, 4, false);
-
-INSTANTIATE_TEST_SUITE_P(
-    nec, key_scenarios,
-    ::testing::Values(
-        scenario_t{"press", 0, {k_remote}, {k_press_a}, "+115 SYN", 115},
-        scenario_t{
-            "press_release", 0, {k_remote}, {k_press_a, k_release_a}, "+115 SYN -115 SYN", 0},
-        scenario_t{"highest_command", 0, {k_remote}, {nec(0x00ff, 0xfe, true)}, "+200 SYN", 200},
+// Raw codes in, keys out.
+TEST_F(translation, raw_codes_in_keys_out) {
+    const table_t remote = {0x00ff, {{3, 115}, {4, 114}, {5, 0}, {0xfe, 200}}};
+    const table_t first = {0x00ff, {{3, 0}, {4, 114}}};
+    const table_t second = {0x00ff, {{3, 113}, {4, 112}}};
+    const table_t rc5_remote = {0x1f, {{0x3c, 115}, {0xbc, 99}, {0x05, 114}}};
+    const uint32_t a = raw(0x00ff, 3, true);
+    const uint32_t a_up = raw(0x00ff, 3, false);
+    const uint32_t b = raw(0x00ff, 4, true);
+    const uint32_t b_up = raw(0x00ff, 4, false);
+    const uint32_t r = raw(0x1f, 0x3c, true);
+    const uint32_t r_up = raw(0x1f, 0x3c, false);
+    const struct {
+        const char *title;
+        int32_t protocol;
+        std::vector<table_t> tables;
+        std::vector<uint32_t> values;  // what the receiver reports, one event each
+        const char *keys;              // what the virtual keyboard receives
+        int32_t key_down;              // the standard scancode left down, 0 for none
+    } cases[] = {
+        {"press_release", 0, {remote}, {a, a_up}, "+115 SYN -115 SYN", 0},
+        {"highest_command", 0, {remote}, {raw(0x00ff, 0xfe, true)}, "+200 SYN", 200},
         // A repeated press report is a separate stroke.
-        scenario_t{"press_twice",
-                   0,
-                   {k_remote},
-                   {k_press_a, k_press_a},
-                   "+115 SYN -115 SYN +115 SYN",
-                   115},
-        scenario_t{"release_with_nothing_down", 0, {k_remote}, {k_release_a}, "", 0},
+        {"press_twice", 0, {remote}, {a, a}, "+115 SYN -115 SYN +115 SYN", 115},
+        {"release_with_nothing_down", 0, {remote}, {a_up}, "", 0},
         // B pressed while A is down: A goes up before B goes down, and nothing stays down.
-        scenario_t{"overlapping_keys",
-                   0,
-                   {k_remote},
-                   {k_press_a, k_press_b, k_release_a, k_release_b},
-                   "+115 SYN -115 SYN +114 SYN -114 SYN",
-                   0},
+        {"overlap", 0, {remote}, {a, b, a_up, b_up}, "+115 SYN -115 SYN +114 SYN -114 SYN", 0},
         // A release report names another key: the key that is down goes up.
-        scenario_t{"release_of_other_key",
-                   0,
-                   {k_remote},
-                   {k_press_a, k_release_b},
-                   "+115 SYN -115 SYN",
-                   0},
-        scenario_t{"release_without_entry_keeps_key_down",
-                   0,
-                   {k_remote},
-                   {k_press_a, nec(0x00ff, 5, false)},
-                   "+115 SYN",
-                   115},
-        scenario_t{"press_without_entry", 0, {k_remote}, {nec(0x00ff, 5, true)}, "", 0},
-        scenario_t{"unknown_customer_changes_nothing",
-                   0,
-                   {k_remote},
-                   {k_press_a, nec(0x00fe, 3, false), nec(0xff00, 3, true)},
-                   "+115 SYN",
-                   115},
+        {"release_of_other_key", 0, {remote}, {a, b_up}, "+115 SYN -115 SYN", 0},
+        {"release_without_entry", 0, {remote}, {a, raw(0x00ff, 5, false)}, "+115 SYN", 115},
+        {"press_without_entry", 0, {remote}, {raw(0x00ff, 5, true)}, "", 0},
+        {"unknown", 0, {remote}, {a, raw(0xfe, 3, false), raw(0xff00, 3, true)}, "+115 SYN", 115},
+        // Only the counted tables are searched: the case before left its table in place.
+        {"table_beyond_count", 0, {}, {a}, "", 0},
         // Bits 25-31 are ignored, the sign bit included.
-        scenario_t{"ignored_bits",
-                   0,
-                   {k_remote},
-                   {k_press_a | 0xfe000000, k_release_a | 0xfe000000},
-                   "+115 SYN -115 SYN",
-                   0},
+        {"ignored_bits", 0, {remote}, {a | 0xfe000000, a_up | 0xfe000000}, "+115 SYN -115 SYN", 0},
         // A SYN_REPORT read from the receiver is customer 0, command 0, released.
-        scenario_t{
-            "syn_report_without_customer_zero", 0, {k_remote}, {k_press_a, 0}, "+115 SYN", 115},
-        scenario_t{"syn_report_with_customer_zero",
-                   0,
-                   {k_remote, {0x0000, {{0, 116}}}},
-                   {k_press_a, 0},
-                   "+115 SYN -115 SYN",
-                   0},
+        {"syn_report", 0, {remote}, {a, 0}, "+115 SYN", 115},
+        {"syn_report_customer_0", 0, {remote, {0, {{0, 116}}}}, {a, 0}, "+115 SYN -115 SYN", 0},
         // The lower table decides, also where its entry is empty.
-        scenario_t{"two_tables_one_customer_code",
-                   0,
-                   {{0x00ff, {{3, 0}, {4, 114}}}, {0x00ff, {{3, 113}, {4, 112}}}},
-                   {k_press_a, k_press_b},
-                   "+114 SYN",
-                   114},
-        // Only the counted tables are searched.
-        scenario_t{"table_beyond_count", 0, {}, {k_press_a}, "", 0}),
-    [](const ::testing::TestParamInfo<scenario_t> &info) { return info.param.title; });
-
-uint32_t rc5(uint32_t address, uint32_t command, bool pressed) {
-    return (pressed ? k_pressed : 0) | address << 8 | command;
+        {"same_code_twice", 0, {first, second}, {a, b}, "+114 SYN", 114},
+        {"rc5", 1, {rc5_remote}, {r, r_up}, "+115 SYN -115 SYN", 0},
+        // Bit 7, bits 13-23 and bits 25-31 are ignored.
+        {"rc5_ignored_bits", 1, {rc5_remote}, {0xffffffbc, 0xfeffffbc}, "+115 SYN -115 SYN", 0},
+        // An address above 31 cannot be reported: its table never matches.
+        {"rc5_address_above_31", 1, {{0x25, {{0x05, 114}}}}, {raw(0x25, 0x05, true)}, "", 0},
+        // Bit 7 is not part of the command: entries above 127 cannot be reached.
+        {"rc5_entries_above_127", 1, {rc5_remote}, {raw(0x1f, 0xbc, true)}, "+115 SYN", 115},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.title);
+        ir_protocol_used = c.protocol;
+        g_key_dev.key_down = 0;
+        load_tables(c.tables);
+        for (uint32_t value : c.values) {
+            receive(value);
+        }
+        EXPECT_EQ(written_keys(), c.keys);
+        EXPECT_EQ(g_key_dev.key_down, c.key_down);
+    }
 }
 
-const table_t k_rc5_remote = {0x1f, {{0x3c, 115}, {0xbc, 99}, {0x05, 114}}};
+int g_keyboard_reader = -1;
+std::vector<int> g_pending_at_log;
 
-INSTANTIATE_TEST_SUITE_P(
-    rc5, key_scenarios,
-    ::testing::Values(
-        scenario_t{"press_release",
-                   1,
-                   {k_rc5_remote},
-                   {rc5(0x1f, 0x3c, true), rc5(0x1f, 0x3c, false)},
-                   "+115 SYN -115 SYN",
-                   0},
-        // Bit 7, bits 13-23 and bits 25-31 are ignored.
-        scenario_t{
-            "ignored_bits", 1, {k_rc5_remote}, {0xffffffbc, 0xfeffffbc}, "+115 SYN -115 SYN", 0},
-        // An address above 31 cannot be reported: its table never matches.
-        scenario_t{"table_above_address_range",
-                   1,
-                   {{0x25, {{0x05, 114}}}},
-                   {rc5(0x25, 0x05, true), rc5(0x05, 0x05, true)},
-                   "",
-                   0},
-        // Bit 7 is not part of the command: entries above 127 cannot be reached.
-        scenario_t{"entries_above_127_unreachable",
-                   1,
-                   {k_rc5_remote},
-                   {rc5(0x1f, 0xbc, true)},
-                   "+115 SYN",
-                   115}),
-    [](const ::testing::TestParamInfo<scenario_t> &info) { return info.param.title; });
+// How many bytes of key events had reached the keyboard when a line was logged.
+void note_pending_keys(const log_line_t &) {
+    int pending = -1;
+    ioctl(g_keyboard_reader, FIONREAD, &pending);
+    g_pending_at_log.push_back(pending);
+}
 
 TEST_F(translation, one_touch_play_is_triggered_before_its_press_only) {
     load_tables({{0x00ff, {{9, 223}}}});
-    char value[PROPERTY_VALUE_MAX];
-
-    receive(nec(0x00ff, 9, true));
-    EXPECT_EQ(written_keys(), "+223 SYN");
-    property_get("hdmi_cts.one_touch_play", value, "unset");
-    EXPECT_STREQ(value, "1");
-    std::vector<log_line_t> lines = take_logs();
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0].text, "host property hdmi_cts.one_touch_play set to '1'");
-    EXPECT_EQ(lines[1].priority, ANDROID_LOG_DEBUG);
-    EXPECT_EQ(lines[1].tag, "dravoke");
-    EXPECT_EQ(lines[1].text, "trigger one touch play.");
-
+    g_keyboard_reader = keyboard_reader_;
+    g_log_observer = note_pending_keys;
+    // Each press sets the property and logs, before its key is written.
+    for (const char *keys : {"+223 SYN", "-223 SYN +223 SYN"}) {
+        g_pending_at_log.clear();
+        receive(raw(0x00ff, 9, true));
+        EXPECT_EQ(written_keys(), keys);
+        EXPECT_EQ(g_pending_at_log, std::vector<int>(2, 0));
+        std::vector<log_line_t> lines = take_logs();
+        ASSERT_EQ(lines.size(), 2u);
+        EXPECT_EQ(lines[0].text, "host property hdmi_cts.one_touch_play set to '1'");
+        EXPECT_EQ(lines[1].priority, ANDROID_LOG_DEBUG);
+        EXPECT_EQ(lines[1].tag, "dravoke");
+        EXPECT_EQ(lines[1].text, "trigger one touch play.");
+    }
     // The release touches neither the property nor the log.
-    host_properties_clear();
-    receive(nec(0x00ff, 9, false));
+    receive(raw(0x00ff, 9, false));
     EXPECT_EQ(written_keys(), "-223 SYN");
-    property_get("hdmi_cts.one_touch_play", value, "unset");
-    EXPECT_STREQ(value, "unset");
     EXPECT_TRUE(take_logs().empty());
-
-    // Each press triggers it again.
-    receive(nec(0x00ff, 9, true));
-    receive(nec(0x00ff, 9, true));
-    EXPECT_EQ(logged_texts(ANDROID_LOG_DEBUG).size(), 4u);
-    take_logs();
 }
 
 ssize_t interrupted_read(int, void *, size_t) {
@@ -251,16 +160,14 @@ ssize_t interrupted_read(int, void *, size_t) {
 TEST_F(translation, reads_only_whole_events) {
     int fds[2];
     ASSERT_EQ(pipe2(fds, O_NONBLOCK), 0);
-    struct input_event event;
-    memset(&event, 0, sizeof(event));
-    event.value = 0x0100ff03;
-    ASSERT_EQ(write(fds[1], &event, sizeof(event)), static_cast<ssize_t>(sizeof(event)));
+    write_raw_code(fds[1], 0x0100ff03);
     struct input_event buf;
     EXPECT_EQ(input_event_process(fds[0], &buf), 0);
-    EXPECT_EQ(memcmp(&buf, &event, sizeof(event)), 0);
+    EXPECT_EQ(buf.value, 0x0100ff03);
+    EXPECT_EQ(buf.type, EV_MSC);
 
     // A partial record, end of file, an interrupted read.
-    ASSERT_EQ(write(fds[1], &event, sizeof(event) / 2), static_cast<ssize_t>(sizeof(event) / 2));
+    ASSERT_EQ(write(fds[1], &buf, sizeof(buf) / 2), static_cast<ssize_t>(sizeof(buf) / 2));
     EXPECT_EQ(input_event_process(fds[0], &buf), -1);
     close(fds[1]);
     EXPECT_EQ(input_event_process(fds[0], &buf), -1);
