@@ -59,14 +59,14 @@ class translation : public daemon_test {
 
 // Raw codes in, keys out.
 TEST_F(translation, raw_codes_in_keys_out) {
-    const table_t remote = {0x00ff, {{3, 115}, {4, 114}, {5, 0}, {0xfe, 200}}};
-    const table_t first = {0x00ff, {{3, 0}, {4, 114}}};
-    const table_t second = {0x00ff, {{3, 113}, {4, 112}}};
+    const table_t remote = {0x12ff, {{3, 115}, {4, 114}, {5, 0}, {0xfe, 200}}};
+    const table_t first = {0x12ff, {{3, 0}, {4, 114}}};
+    const table_t second = {0x12ff, {{3, 113}, {4, 112}}};
     const table_t rc5_remote = {0x1f, {{0x3c, 115}, {0xbc, 99}, {0x05, 114}}};
-    const uint32_t a = raw(0x00ff, 3, true);
-    const uint32_t a_up = raw(0x00ff, 3, false);
-    const uint32_t b = raw(0x00ff, 4, true);
-    const uint32_t b_up = raw(0x00ff, 4, false);
+    const uint32_t a = raw(0x12ff, 3, true);
+    const uint32_t a_up = raw(0x12ff, 3, false);
+    const uint32_t b = raw(0x12ff, 4, true);
+    const uint32_t b_up = raw(0x12ff, 4, false);
     const uint32_t r = raw(0x1f, 0x3c, true);
     const uint32_t r_up = raw(0x1f, 0x3c, false);
     const struct {
@@ -78,7 +78,7 @@ TEST_F(translation, raw_codes_in_keys_out) {
         int32_t key_down;              // the standard scancode left down, 0 for none
     } cases[] = {
         {"press_release", 0, {remote}, {a, a_up}, "+115 SYN -115 SYN", 0},
-        {"highest_command", 0, {remote}, {raw(0x00ff, 0xfe, true)}, "+200 SYN", 200},
+        {"highest_command", 0, {remote}, {raw(0x12ff, 0xfe, true)}, "+200 SYN", 200},
         // A repeated press report is a separate stroke.
         {"press_twice", 0, {remote}, {a, a}, "+115 SYN -115 SYN +115 SYN", 115},
         {"release_with_nothing_down", 0, {remote}, {a_up}, "", 0},
@@ -86,8 +86,8 @@ TEST_F(translation, raw_codes_in_keys_out) {
         {"overlap", 0, {remote}, {a, b, a_up, b_up}, "+115 SYN -115 SYN +114 SYN -114 SYN", 0},
         // A release report names another key: the key that is down goes up.
         {"release_of_other_key", 0, {remote}, {a, b_up}, "+115 SYN -115 SYN", 0},
-        {"release_without_entry", 0, {remote}, {a, raw(0x00ff, 5, false)}, "+115 SYN", 115},
-        {"press_without_entry", 0, {remote}, {raw(0x00ff, 5, true)}, "", 0},
+        {"release_without_entry", 0, {remote}, {a, raw(0x12ff, 5, false)}, "+115 SYN", 115},
+        {"press_without_entry", 0, {remote}, {raw(0x12ff, 5, true)}, "", 0},
         {"unknown", 0, {remote}, {a, raw(0xfe, 3, false), raw(0xff00, 3, true)}, "+115 SYN", 115},
         // Only the counted tables are searched: the case before left its table in place.
         {"table_beyond_count", 0, {}, {a}, "", 0},
@@ -130,13 +130,13 @@ void note_pending_keys(const log_line_t &) {
 }
 
 TEST_F(translation, one_touch_play_is_triggered_before_its_press_only) {
-    load_tables({{0x00ff, {{9, 223}}}});
+    load_tables({{0x12ff, {{9, 223}}}});
     g_keyboard_reader = keyboard_reader_;
     g_log_observer = note_pending_keys;
     // Each press sets the property and logs, before its key is written.
     for (const char *keys : {"+223 SYN", "-223 SYN +223 SYN"}) {
         g_pending_at_log.clear();
-        receive(raw(0x00ff, 9, true));
+        receive(raw(0x12ff, 9, true));
         EXPECT_EQ(written_keys(), keys);
         EXPECT_EQ(g_pending_at_log, std::vector<int>(2, 0));
         std::vector<log_line_t> lines = take_logs();
@@ -147,7 +147,7 @@ TEST_F(translation, one_touch_play_is_triggered_before_its_press_only) {
         EXPECT_EQ(lines[1].text, "trigger one touch play.");
     }
     // The release touches neither the property nor the log.
-    receive(raw(0x00ff, 9, false));
+    receive(raw(0x12ff, 9, false));
     EXPECT_EQ(written_keys(), "-223 SYN");
     EXPECT_TRUE(take_logs().empty());
 }
