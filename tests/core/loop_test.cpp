@@ -194,11 +194,7 @@ TEST_F(daemon_loop, standby_in_slot_one_becomes_a_power_press_and_release) {
         GTEST_SKIP() << "sending to a uevent socket needs CAP_NET_ADMIN, which this process "
                         "lacks";
     }
-    ASSERT_EQ(send_uevent(join_uevent_fields({"change@/devices/platform/soc/hdmi", "ACTION=change",
-                                              "DEVPATH=/devices/platform/soc/hdmi",
-                                              "SUBSYSTEM=hdmi", "CEC_MSG=36"})),
-              0)
-        << strerror(errno);
+    ASSERT_EQ(send_uevent(hdmi_uevent(k_platform_header)), 0) << strerror(errno);
     // One datagram a wake-up: the probe, the announcement and any kernel uevent each take
     // a turn. Only turns with something pending, since the loop's poll has no time-out.
     struct pollfd uevent = {g_uevent_sock, POLLIN, 0};

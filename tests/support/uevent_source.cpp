@@ -21,6 +21,11 @@ std::string join_uevent_fields(const std::vector<std::string> &fields) {
     return datagram;
 }
 
+std::string hdmi_uevent(const std::string &header, const std::string &cec_msg) {
+    return join_uevent_fields({header, "ACTION=change", "DEVPATH=/devices/platform/soc/hdmi",
+                               "SUBSYSTEM=hdmi", cec_msg, "SEQNUM=88"});
+}
+
 int send_uevent(const std::string &datagram) {
     int sender = socket(PF_NETLINK, SOCK_DGRAM, NETLINK_KOBJECT_UEVENT);
     if (sender < 0) {

@@ -8,6 +8,14 @@
 // A uevent datagram: each field followed by its NUL, as the kernel sends them.
 std::string join_uevent_fields(const std::vector<std::string> &fields);
 
+// The HDMI device's "change" header under its two paths.
+constexpr char k_platform_header[] = "change@/devices/platform/soc/hdmi";
+constexpr char k_soc_header[] = "change@/devices/soc.0/1ee0000.hdmi";
+
+// An announcement as the HDMI driver raises it: the header, ACTION, DEVPATH and SUBSYSTEM,
+// then the CEC_MSG field given, then SEQNUM.
+std::string hdmi_uevent(const std::string &header, const std::string &cec_msg = "CEC_MSG=36");
+
 // Sends one datagram from a fresh NETLINK_KOBJECT_UEVENT socket to the port this process's
 // bridge binds (its pid). Returns 0, or -1 with errno (EPERM without CAP_NET_ADMIN).
 int send_uevent(const std::string &datagram);
