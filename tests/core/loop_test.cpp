@@ -45,25 +45,12 @@ class daemon_loop : public daemon_test {
         g_kernel.read = recording_read;
     }
 
-    void TearDown() override {
-        close_writer();
-        daemon_test::TearDown();
-    }
-
-    // The driver's side of the stand-in receiver node.
+    // The driver's side of the stand-in receiver node; what it wrote stays queued, as the
+    // receiver holds the node open.
     void send(int32_t value) {
-        if (writer_ < 0) {
-            writer_ = open(path("dev/input/event3").c_str(), O_WRONLY | O_NONBLOCK);
-            ASSERT_GE(writer_, 0);
-        }
-        write_raw_code(writer_, value);
-    }
-
-    void close_writer() {
-        if (writer_ >= 0) {
-            close(writer_);
-        }
-        writer_ = -1;
+        int writer = open(path("dev/input/event3").c_str(), O_WRONLY | O_NONBLOCK);
+        write_raw_code(writer, value);
+        close(writer);
     }
 
     std::string keys() const { return render_events(keyboard_events()); }
@@ -73,8 +60,6 @@ class daemon_loop : public daemon_test {
         EXPECT_EQ(g_nfds, 2);
         EXPECT_EQ(g_poll_set[k_slot_receiver].fd, -1);
     }
-
-    int writer_ = -1;
 };
 
 TEST_F(daemon_loop, start_up_finds_receiver_and_translates_one_event_a_wake_up) {
@@ -100,7 +85,6 @@ TEST_F(daemon_loop, start_up_finds_receiver_and_translates_one_event_a_wake_up) 
 TEST_F(daemon_loop, deletion_wake_up_frees_receiver_and_reads_nothing_from_it) {
     int inotify = g_poll_set[k_slot_inotify].fd;
     send(k_press_volume_up);
-    close_writer();
     ASSERT_EQ(unlink(path("dev/input/event3").c_str()), 0);
 
     // Both slots are ready; the deletion is served first and slot 2 is not read.
@@ -155,7 +139,6 @@ TEST_F(daemon_loop, receiver_gone_before_its_deletion_record) {
         EXPECT_EQ(poll(&inotify, 1, 0), 0);
 
         // The late deletion record finds no receiver.
-        close_writer();
         ASSERT_EQ(unlink(path("dev/input/event3").c_str()), 0);
         poll_loop_turn();
         expect_no_receiver();

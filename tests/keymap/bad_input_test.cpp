@@ -52,18 +52,13 @@ void expected_layout(const std::string &bytes, keymap_t *table) {
 // Pieces that come near the one accepted line form, and ways of breaking it.
 std::string random_token(std::mt19937 *rng) {
     // clang-format off
-    static const char *const tokens[] = {
+    static const std::string tokens[] = {
         "key", "KEY", "keys", "#", " ", "  ", "\t", "\r", "\n", "\r\n", "\v", "-", "+", "0x", "0", "7",
         "255", "256", "-1", "4294967297", "-4294967295", "18446744073709551616",
         "99999999999999999999999999999999", "NAME", "VOLUME_UP", "!RESERVE", "a#b",
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcdef", "\xff\xfe"};
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcdef", "\xff\xfe", std::string(1, '\0')};
     // clang-format on
-    constexpr size_t count = sizeof(tokens) / sizeof(tokens[0]);
-    size_t pick = std::uniform_int_distribution<size_t>(0, count)(*rng);
-    if (pick == count) {
-        return std::string(1, '\0');
-    }
-    return tokens[pick];
+    return tokens[(*rng)() % (sizeof(tokens) / sizeof(tokens[0]))];
 }
 
 std::string random_key_line(std::mt19937 *rng) {
@@ -137,65 +132,61 @@ TEST_F(bad_input, layout_files_read_like_the_c_library_scans_them) {
     }
 }
 
-// A name made from pieces of the customer file-name patterns and of junk.
-std::string random_entry_name(std::mt19937 *rng) {
-    // clang-format off
-    static const char *const parts[] = {
-        "customer_ir_", "customer_rc5_ir_", "Customer_ir_", "0", "a", "F", "9", "g", "x", ".kl",
-        ".KL", ".bak", "-", " ", "orvex-ir.kl"};
-    // clang-format on
-    constexpr size_t count = sizeof(parts) / sizeof(parts[0]);
-    std::uniform_int_distribution<size_t> pick(0, count - 1);
-    std::string name;
-    int n = std::uniform_int_distribution<int>(1, 8)(*rng);
-    for (int i = 0; i < n; i++) {
-        name += parts[pick(*rng)];
-    }
-    return name.substr(0, 255);
-}
-
 TEST_F(bad_input, directory_with_thousands_of_entries) {
     const unsigned seed = std::random_device{}();
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 rng(seed);
     write_file("keylayout/orvex-ir.kl", "key 100 K\n");
     // Every entry is a hard link to one customer layout: creating files is slow on some file
-    // systems, linking is not.
+    // systems, linking is not. Names are made from pieces of the customer file-name patterns
+    // and of junk, with a few real names among thousands.
     write_file("customer.kl", "key 7 K\n");
+    const char *const parts[] = {"customer_ir_",
+                                 "customer_rc5_ir_",
+                                 "Customer_ir_",
+                                 "0",
+                                 "a",
+                                 "F",
+                                 "9",
+                                 "g",
+                                 "x",
+                                 ".kl",
+                                 ".KL",
+                                 ".bak",
+                                 "-",
+                                 " ",
+                                 "orvex-ir.kl"};
     for (int i = 0; i < 4000; i++) {
-        std::string name = random_entry_name(&rng);
-        // A near miss now and then, and a few real names among thousands.
-        if (i % 400 == 0) {
-            char real[32];
-            snprintf(real, sizeof(real), "customer_ir_%04x.kl", i);
-            name = real;
+        std::string name = "customer_ir_" + std::to_string(1000 + i) + ".kl";
+        if (i % 400 != 0) {
+            name.clear();
+            for (int n = static_cast<int>(rng() % 8); n >= 0; n--) {
+                name += parts[rng() % (sizeof(parts) / sizeof(parts[0]))];
+            }
         }
-        link(path("customer.kl").c_str(), path("keylayout/" + name).c_str());
+        link(path("customer.kl").c_str(), path("keylayout/" + name.substr(0, 255)).c_str());
     }
 
     for (int32_t protocol : {k_ir_protocol_nec, k_ir_protocol_rc5}) {
         SCOPED_TRACE(protocol == k_ir_protocol_rc5 ? "RC5" : "NEC");
         ir_protocol_used = protocol;
-        std::regex accepted(protocol == k_ir_protocol_rc5 ? "customer_rc5_ir_[0-9a-fA-F]{2}\\.kl"
-                                                          : "customer_ir_[0-9a-fA-F]{4}\\.kl");
-        std::vector<std::string> names;
+        std::regex accepted(protocol == k_ir_protocol_rc5 ? "customer_rc5_ir_([0-9a-fA-F]{2})\\.kl"
+                                                          : "customer_ir_([0-9a-fA-F]{4})\\.kl");
+        std::vector<int> codes;
         DIR *dir = opendir(path("keylayout").c_str());
         for (struct dirent *e = readdir(dir); e != nullptr; e = readdir(dir)) {
-            if (std::regex_match(e->d_name, accepted)) {
-                names.push_back(e->d_name);
+            std::cmatch match;
+            if (std::regex_match(e->d_name, match, accepted)) {
+                codes.push_back(std::stoi(match[1], nullptr, 16));
             }
         }
         closedir(dir);
 
         int count = init_orvex_ir_map();
-        ASSERT_EQ(count, static_cast<int>(std::min<size_t>(names.size(), 18)));
+        ASSERT_EQ(count, static_cast<int>(std::min<size_t>(codes.size(), 18)));
         for (int t = 0; t < count; t++) {
-            SCOPED_TRACE(names[t]);
-            int code = static_cast<int>(strtol(
-                names[t].c_str() + names[t].size() - 3 - (protocol == k_ir_protocol_rc5 ? 2 : 4),
-                nullptr, 16));
-            EXPECT_EQ(g_customer_maps[t].customer_code, code);
-            EXPECT_EQ(g_customer_maps[t].scancode_map[7], 100);
+            EXPECT_EQ(g_customer_maps[t].customer_code, codes[t]) << t;
+            EXPECT_EQ(g_customer_maps[t].scancode_map[7], 100) << t;
         }
         EXPECT_TRUE(captured_logs().empty());
     }
