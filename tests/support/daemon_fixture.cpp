@@ -174,6 +174,14 @@ std::vector<struct input_event> daemon_test::keyboard_events() const {
     return events;
 }
 
+std::string daemon_test::new_keyboard_events() {
+    std::vector<struct input_event> events = keyboard_events();
+    size_t seen = std::min(keyboard_events_seen_, events.size());
+    keyboard_events_seen_ = events.size();
+    return render_events(
+        std::vector<struct input_event>(events.begin() + static_cast<long>(seen), events.end()));
+}
+
 void daemon_test::use_keyboard_pipe() {
     int fds[2];
     ASSERT_EQ(pipe2(fds, O_NONBLOCK), 0);

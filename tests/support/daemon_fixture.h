@@ -37,8 +37,10 @@ class daemon_test : public ::testing::Test {
     // Runs start-up as main does; its standard output is kept in stdout_.
     int start(int *status = nullptr);
 
-    // Key events written to the stand-in virtual keyboard after its set-up record.
+    // Key events written to the stand-in virtual keyboard after its set-up record; and
+    // those written since the last call, rendered.
     std::vector<struct input_event> keyboard_events() const;
+    std::string new_keyboard_events();
 
     // Points g_key_dev at a pipe as start-up points it at the virtual keyboard; written_keys()
     // takes what reached the pipe since, rendered.
@@ -53,6 +55,7 @@ class daemon_test : public ::testing::Test {
     std::string root_;
     std::string stdout_;
     int keyboard_reader_ = -1;
+    size_t keyboard_events_seen_ = 0;
 
    public:
     // What the fake ioctl has seen; cleared at SetUp.
