@@ -4,6 +4,7 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <random>
 #include <regex>
 #include <string>
@@ -22,25 +23,15 @@ using bad_input = daemon_test;
 // are cut into pieces of at most 1023 characters ending at a newline, each piece is read as
 // a C string, and the number is taken as a long so that no value wraps (it saturates).
 void expected_layout(const std::string &bytes, keymap_t *table) {
-    size_t start = 0;
-    while (start < bytes.size()) {
-        size_t end = start;
-        while (end < bytes.size() && end - start < 1023) {
-            if (bytes[end++] == '\n') {
-                break;
-            }
-        }
+    for (size_t start = 0, end = 0; start < bytes.size(); start = end) {
+        end = std::min(std::min(bytes.find('\n', start), bytes.size() - 1) + 1, start + 1023);
         std::string piece = bytes.substr(start, end - start);
-        start = end;
         const char *line = piece.c_str();
-        size_t blanks = strspn(line, " ");
-        if (line[blanks] == '#') {
-            continue;
-        }
         char keyword[32];
         char name[32];
         long scancode;
-        if (sscanf(line, "%31s %ld %31s", keyword, &scancode, name) != 3 ||
+        if (line[strspn(line, " ")] == '#' ||
+            sscanf(line, "%31s %ld %31s", keyword, &scancode, name) != 3 ||
             strcmp(keyword, "key") != 0 || scancode < 0 || scancode > 255) {
             continue;
         }
@@ -49,8 +40,8 @@ void expected_layout(const std::string &bytes, keymap_t *table) {
     }
 }
 
-// Pieces that come near the one accepted line form, and ways of breaking it.
-std::string random_token(std::mt19937 *rng) {
+std::string random_key_line(std::mt19937 *rng) {
+    // Pieces that come near the one accepted line form, and ways of breaking it.
     // clang-format off
     static const std::string tokens[] = {
         "key", "KEY", "keys", "#", " ", "  ", "\t", "\r", "\n", "\r\n", "\v", "-", "+", "0x", "0", "7",
@@ -58,10 +49,6 @@ std::string random_token(std::mt19937 *rng) {
         "99999999999999999999999999999999", "NAME", "VOLUME_UP", "!RESERVE", "a#b",
         "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcdef", "\xff\xfe", std::string(1, '\0')};
     // clang-format on
-    return tokens[(*rng)() % (sizeof(tokens) / sizeof(tokens[0]))];
-}
-
-std::string random_key_line(std::mt19937 *rng) {
     std::uniform_int_distribution<int> percent(0, 99);
     if (percent(*rng) < 40) {
         // A well-formed line, with a scancode that is sometimes out of range.
@@ -70,9 +57,8 @@ std::string random_key_line(std::mt19937 *rng) {
                " K" + std::to_string(percent(*rng)) + (percent(*rng) < 20 ? "\r\n" : "\n");
     }
     std::string line;
-    int tokens = std::uniform_int_distribution<int>(0, 8)(*rng);
-    for (int t = 0; t < tokens; t++) {
-        line += random_token(rng);
+    for (int t = static_cast<int>((*rng)() % 9); t > 0; t--) {
+        line += tokens[(*rng)() % (sizeof(tokens) / sizeof(tokens[0]))];
         if (percent(*rng) < 60) {
             line += ' ';
         }
