@@ -75,11 +75,9 @@ struct hotplug_case_t {
     const char *title;
     const char *receiver;  // entry of the receiver open at the start, empty for none
     int32_t key_down;      // the key down at the start
-    // "+entry:name" creates a node (":name" left out: it reports no name), "-entry" deletes
-    // one, "/entry:name" makes a directory, which cannot be opened read-write.
-    const char *steps;
-    const char *after;  // entry of the receiver after one batch, empty for none
-    const char *keys;   // written to the virtual keyboard
+    const char *steps;     // changes to the input directory, in one batch
+    const char *after;     // entry of the receiver after one batch, empty for none
+    const char *keys;      // written to the virtual keyboard
 };
 
 void PrintTo(const hotplug_case_t &c, std::ostream *os) {
@@ -94,20 +92,7 @@ TEST_P(hotplug_batches, one_batch_follows_the_receiver) {
         open_receiver(c.receiver);
     }
     g_key_dev.key_down = c.key_down;
-    std::istringstream steps(c.steps);
-    for (std::string step; steps >> step;) {
-        size_t colon = std::min(step.find(':'), step.size());
-        std::string entry = step.substr(1, colon - 1);
-        std::string name = step.substr(std::min(colon + 1, step.size()));
-        if (step[0] == '+') {
-            make_device_node(entry, name);
-        } else if (step[0] == '-') {
-            ASSERT_EQ(unlink(path("dev/input/" + entry).c_str()), 0) << entry;
-        } else {
-            device_names[path("dev/input/" + entry)] = name;
-            ASSERT_EQ(mkdir(path("dev/input/" + entry).c_str(), 0755), 0);
-        }
-    }
+    change_input_dir(c.steps);
     // Whatever the receiver holds, no other descriptor stays open.
     int before = open_descriptor_count() - (g_current_receiver != nullptr ? 1 : 0);
 

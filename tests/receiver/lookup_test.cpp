@@ -20,44 +20,26 @@ using receiver_lookup = daemon_test;
 TEST_F(receiver_lookup, finds_node_by_whole_device_name) {
     const std::string long_name(79, 'r');
     const struct {
-        const char *title;
-        std::vector<std::pair<const char *, std::string>> nodes;  // entry, device name
-        std::vector<const char *> directories;  // entries that cannot be opened read-write
+        std::string nodes;  // the input directory's entries
         std::string wanted;
         const char *found;  // entry name, empty when none matched
     } cases[] = {
-        {"among_others",
-         {{"event0", "gpio-keys"}, {"event3", "orvex-ir"}},
-         {},
-         "orvex-ir",
-         "event3"},
-        {"prefix_is_not_a_match", {{"event1", "orvex-ir-uinput"}}, {}, "orvex-ir", ""},
-        {"name_is_not_a_prefix", {{"event1", "orvex"}}, {}, "orvex-ir", ""},
-        {"case_counts", {{"event1", "ORVEX-IR"}}, {}, "orvex-ir", ""},
-        {"nameless_node", {{"event1", ""}}, {}, "orvex-ir", ""},
-        {"empty_directory", {}, {}, "orvex-ir", ""},
-        {"unopenable_entry_skipped",
-         {{"event4", "orvex-ir"}},
-         {"event2", "by-path"},
-         "orvex-ir",
-         "event4"},
-        {"dot_names_tried", {{".event9", "orvex-ir"}}, {}, "orvex-ir", ".event9"},
+        {"+event0:gpio-keys +event3:orvex-ir", "orvex-ir", "event3"},
+        // Whole names: neither may be a prefix of the other, and case counts.
+        {"+event1:orvex-ir-uinput +event2:orvex +event3:ORVEX-IR", "orvex-ir", ""},
+        {"+event1", "orvex-ir", ""},
+        {"", "orvex-ir", ""},
+        {"/event2:orvex-ir /by-path:orvex-ir +event4:orvex-ir", "orvex-ir", "event4"},
+        {"+.event9:orvex-ir", "orvex-ir", ".event9"},
         // Only 79 bytes of a name are asked for.
-        {"long_name_cut_at_79", {{"event7", long_name + "tail"}}, {}, long_name, "event7"},
+        {"+event7:" + long_name + "tail", long_name, "event7"},
     };
     const std::string dir = path("dev/input");
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.title);
+        SCOPED_TRACE(c.nodes);
         ASSERT_EQ(system(("rm -rf '" + dir + "' && mkdir '" + dir + "'").c_str()), 0);
         device_names.clear();
-        for (const auto &node : c.nodes) {
-            make_device_node(node.first, node.second);
-        }
-        for (const char *entry : c.directories) {
-            ASSERT_EQ(mkdir((dir + "/" + entry).c_str(), 0755), 0);
-            device_names[dir + "/" + entry] = c.wanted;
-        }
-
+        change_input_dir(c.nodes);
         int before = open_descriptor_count();
         char found[4096];
         memset(found, 'x', sizeof(found));

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <sstream>
 
 #include "cec/standby_bridge.h"
 #include "core/daemon.h"
@@ -208,6 +209,23 @@ std::string daemon_test::make_device_node(const std::string &entry,
     }
     EXPECT_EQ(mkfifo(node.c_str(), 0600), 0) << node << ": " << strerror(errno);
     return node;
+}
+
+void daemon_test::change_input_dir(const std::string &steps) const {
+    std::istringstream in(steps);
+    for (std::string step; in >> step;) {
+        size_t colon = std::min(step.find(':'), step.size());
+        std::string node = path("dev/input/" + step.substr(1, colon - 1));
+        std::string name = step.substr(std::min(colon + 1, step.size()));
+        if (step[0] == '+') {
+            make_device_node(node.substr(node.rfind('/') + 1), name);
+        } else if (step[0] == '-') {
+            EXPECT_EQ(unlink(node.c_str()), 0) << node;
+        } else {
+            device_names[node] = name;
+            EXPECT_EQ(mkdir(node.c_str(), 0755), 0) << node;
+        }
+    }
 }
 
 void write_raw_code(int fd, int32_t value) {

@@ -52,6 +52,11 @@ class daemon_test : public ::testing::Test {
     // Returns the node's path.
     std::string make_device_node(const std::string &entry, const std::string &device_name) const;
 
+    // Changes the input directory step by step, steps separated by blanks: "+entry:name"
+    // makes a device node (":name" left out: it reports no name), "-entry" deletes one,
+    // "/entry:name" makes a directory, which cannot be opened read-write.
+    void change_input_dir(const std::string &steps) const;
+
     std::string root_;
     std::string stdout_;
     int keyboard_reader_ = -1;
