@@ -130,9 +130,6 @@ void daemon_test::TearDown() {
             ADD_FAILURE() << "unexpected ERROR line: " << line.text;
         }
     }
-    if (keyboard_reader_ >= 0) {
-        close(keyboard_reader_);
-    }
     reset_daemon_state();
     g_protocol_file = "/proc/orvex_ir_protocol";
     g_uinput_path = "/dev/uinput";
@@ -183,22 +180,10 @@ std::string daemon_test::new_keyboard_events() {
         std::vector<struct input_event>(events.begin() + static_cast<long>(seen), events.end()));
 }
 
-void daemon_test::use_keyboard_pipe() {
-    int fds[2];
-    ASSERT_EQ(pipe2(fds, O_NONBLOCK), 0);
-    keyboard_reader_ = fds[0];
-    g_key_dev.fd = fds[1];
+void daemon_test::use_keyboard() {
+    write_file("dev/uinput", std::string(sizeof(struct uinput_user_dev), '\0'));
+    g_key_dev.fd = open(path("dev/uinput").c_str(), O_WRONLY | O_APPEND);
     g_key_dev.event = &g_receive_buffer;
-}
-
-std::string daemon_test::written_keys() const {
-    std::vector<struct input_event> events(1);
-    while (read(keyboard_reader_, &events.back(), sizeof(events[0])) ==
-           static_cast<ssize_t>(sizeof(events[0]))) {
-        events.emplace_back();
-    }
-    events.pop_back();
-    return render_events(events);
 }
 
 std::string daemon_test::make_device_node(const std::string &entry,

@@ -42,10 +42,8 @@ class daemon_test : public ::testing::Test {
     std::vector<struct input_event> keyboard_events() const;
     std::string new_keyboard_events();
 
-    // Points g_key_dev at a pipe as start-up points it at the virtual keyboard; written_keys()
-    // takes what reached the pipe since, rendered.
-    void use_keyboard_pipe();
-    std::string written_keys() const;
+    // Points g_key_dev at the stand-in virtual keyboard, as start-up does once it is created.
+    void use_keyboard();
 
     // Makes entry in the input directory a FIFO standing in for an evdev node: it opens
     // read-write, and EVIOCGNAME on it answers device_name (refused when that is empty).
@@ -59,7 +57,6 @@ class daemon_test : public ::testing::Test {
 
     std::string root_;
     std::string stdout_;
-    int keyboard_reader_ = -1;
     size_t keyboard_events_seen_ = 0;
 
    public:
