@@ -64,9 +64,7 @@ TEST_F(daemon_loop, start_up_finds_receiver_and_translates_one_event_a_wake_up) 
     EXPECT_EQ(logged_texts(ANDROID_LOG_DEBUG).back(),
               "find target device, path=" + path("dev/input/event3"));
     ASSERT_NE(g_current_receiver, nullptr);
-    EXPECT_EQ(std::string(g_current_receiver->path), path("dev/input/event3"));
     EXPECT_EQ(g_nfds, 3);
-    EXPECT_EQ(g_poll_set[k_slot_receiver].fd, g_current_receiver->fd);
 
     send(k_press_volume_up);
     send(k_release_volume_up);

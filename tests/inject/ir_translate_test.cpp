@@ -67,8 +67,6 @@ TEST_F(translation, raw_codes_in_keys_out) {
     const uint32_t a_up = raw(0x12ff, 3, false);
     const uint32_t b = raw(0x12ff, 4, true);
     const uint32_t b_up = raw(0x12ff, 4, false);
-    const uint32_t r = raw(0x1f, 0x3c, true);
-    const uint32_t r_up = raw(0x1f, 0x3c, false);
     const struct {
         const char *title;
         int32_t protocol;
@@ -98,7 +96,6 @@ TEST_F(translation, raw_codes_in_keys_out) {
         {"syn_report_customer_0", 0, {remote, {0, {{0, 116}}}}, {a, 0}, "+115 SYN -115 SYN", 0},
         // The lower table decides, also where its entry is empty.
         {"same_code_twice", 0, {first, second}, {a, b}, "+114 SYN", 114},
-        {"rc5", 1, {rc5_remote}, {r, r_up}, "+115 SYN -115 SYN", 0},
         // Bit 7, bits 13-23 and bits 25-31 are ignored.
         {"rc5_ignored_bits", 1, {rc5_remote}, {0xffffffbc, 0xfeffffbc}, "+115 SYN -115 SYN", 0},
         // An address above 31 cannot be reported: its table never matches.
