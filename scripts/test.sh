@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh cmake make g++ libgtest-dev libbenchmark-dev android-liblog-dev clang-format \
-    googletest g++-arm-linux-gnueabihf g++-aarch64-linux-gnu qemu-user-static
+    googletest g++-arm-linux-gnueabihf g++-aarch64-linux-gnu qemu-user-static blueprint-tools
 
 jobs=$(nproc)
 run_suite() {
@@ -30,3 +30,6 @@ run_suite build-arm64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/arm64.cmake
 
 echo "== formatting"
 git ls-files '*.cpp' '*.h' '*.c' | xargs -r clang-format --dry-run -Werror
+# Android.bp must parse and keep the platform's own formatting.
+unformatted=$(bpfmt -l Android.bp)
+[ -z "$unformatted" ] || { echo "bpfmt would change: $unformatted" >&2; exit 1; }
