@@ -1,4 +1,7 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <stdio.h>
+#include <unistd.h>
 
 #include <optional>
 #include <string>
@@ -73,5 +76,32 @@ INSTANTIATE_TEST_SUITE_P(
                         0,
                         {"can not read IR_PROTOCOL_USED\n", k_fallback}}),
     [](const ::testing::TestParamInfo<protocol_case_t> &info) { return info.param.title; });
+
+using protocol_line = daemon_test;
+
+// Under a service manager stdout is a pipe, fully buffered, and the daemon never exits:
+// the line must reach the pipe when written, not at exit.
+TEST_F(protocol_line, reaches_a_pipe_without_exit) {
+    write_file("orvex_ir_protocol", std::string("\x01\x00\x00\x00", 4));
+    int fds[2];
+    ASSERT_EQ(pipe2(fds, O_NONBLOCK), 0);
+    fflush(stdout);
+    int saved = dup(STDOUT_FILENO);
+    dup2(fds[1], STDOUT_FILENO);
+    static char buffer[BUFSIZ];
+    setvbuf(stdout, buffer, _IOFBF, sizeof(buffer));
+
+    select_ir_protocol();
+    char got[64] = {};
+    ssize_t n = read(fds[0], got, sizeof(got) - 1);
+
+    setvbuf(stdout, nullptr, _IOFBF, BUFSIZ);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    close(fds[0]);
+    close(fds[1]);
+    EXPECT_EQ(n, 21);
+    EXPECT_STREQ(got, "IR_PROTOCOL_USED = 1\n");
+}
 
 }  // namespace
