@@ -1,0 +1,31 @@
+#pragma once
+
+#include <linux/input.h>
+#include <poll.h>
+#include <stdint.h>
+
+struct inputdev_info;
+
+// Fixed roles of the poll set's slots.
+constexpr int k_slot_inotify = 0;
+constexpr int k_slot_uevent = 1;
+constexpr int k_slot_receiver = 2;
+constexpr int k_poll_slots = 3;
+
+// The poll set; an empty slot holds descriptor -1 and no events. g_nfds counts the slots
+// handed to poll: 2 while no receiver is open, 3 while one is.
+extern struct pollfd g_poll_set[k_poll_slots];
+extern int32_t g_nfds;
+
+// The open receiver, or null. Only start-up and the hot-plug handler change it.
+extern inputdev_info *g_current_receiver;
+
+// Each event read from the receiver lands here.
+extern struct input_event g_receive_buffer;
+
+// Runs start-up in its fixed order. Returns 0 when the poll loop is to be entered, or -1
+// when start-up ended the daemon; *exit_status then holds main's result.
+int start_daemon(int *exit_status);
+
+// One wake-up of the poll loop: waits, then serves slots 0, 2 and 1, each at most once.
+void poll_loop_turn(void);

@@ -1,0 +1,27 @@
+#include "cec/standby_bridge.h"
+#include "core/daemon.h"
+#include "core/paths.h"
+#include "inject/inject.h"
+#include "receiver/receiver.h"
+
+void poll_loop_turn(void) {
+    // A failed poll (a signal) leaves the returned events of the previous wake-up in place;
+    // serving them again would block on a descriptor that has nothing to read.
+    if (poll(g_poll_set, g_nfds, -1) < 0) {
+        return;
+    }
+
+    if (g_poll_set[k_slot_inotify].revents & POLLIN) {
+        notify_process(&g_current_receiver, k_receiver_name, g_input_dir,
+                       g_poll_set[k_slot_inotify].fd, g_poll_set);
+    }
+    // Emptied or refilled by the hot-plug handler above, this slot has no returned events.
+    if (g_poll_set[k_slot_receiver].revents & POLLIN) {
+        if (input_event_process(g_poll_set[k_slot_receiver].fd, &g_receive_buffer) == 0) {
+            detect_key_input(&g_key_dev);
+        }
+    }
+    if (g_poll_set[k_slot_uevent].revents & POLLIN) {
+        uevent_process_event();
+    }
+}

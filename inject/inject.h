@@ -1,0 +1,24 @@
+#pragma once
+
+#include <linux/input.h>
+#include <stdint.h>
+
+#include "inject/virtual_keyboard.h"
+
+// The virtual keyboard's key state.
+struct key_dev_t {
+    int32_t fd;                 // the virtual keyboard
+    struct input_event *event;  // the receive buffer: the receiver's event read last
+    int32_t key_down;           // non-zero while a key written here is pressed
+};
+
+extern key_dev_t g_key_dev;
+
+// Reads one whole event from the receiver into buf. Returns 0, or -1 for anything less.
+int input_event_process(int fd, struct input_event *buf);
+
+// Translates the event in dev->event and writes its key to the virtual keyboard.
+void detect_key_input(key_dev_t *dev);
+
+// Writes the press of a standard scancode (1..255).
+void ir_key_down(key_dev_t *dev, int code);

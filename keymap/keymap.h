@@ -1,0 +1,34 @@
+#pragma once
+
+#include <stdint.h>
+
+constexpr int k_keymap_size = 256;
+constexpr int k_max_customer_maps = 18;
+
+// One entry of a scancode-indexed key layout table.
+struct keymap_t {
+    int32_t scancode;  // its own index once a line filled it; -1 once paired
+    char name[32];
+};
+
+// One customer remote's translation table.
+struct customer_map_t {
+    int32_t customer_code;
+    int32_t scancode_map[k_keymap_size];  // customer scancode -> standard scancode, 0 = none
+};
+
+extern keymap_t g_base_keymap[k_keymap_size];
+extern keymap_t g_customer_keymap[k_keymap_size];
+extern customer_map_t g_customer_maps[k_max_customer_maps];
+extern int g_customer_map_count;
+
+// Reads one key layout file into table. Returns 0 at end of file, -1 on open or read error.
+int create_keymap_from_file(const char *path, keymap_t *table);
+
+// Returns the customer code carried by a customer layout file name of the active
+// protocol, or -1.
+int kl_filename_verify(const char *name);
+
+// Builds the customer tables. Returns their number, or -1 (logged) when the key layout
+// directory cannot be opened.
+int init_orvex_ir_map(void);
