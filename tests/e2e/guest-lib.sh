@@ -83,7 +83,8 @@ e2e_make_share() {
 }
 
 # Boots the guest with TCG and returns the driver's exit status (or 125 when the guest
-# did not report one). The serial console goes to stdout with its CRs removed.
+# did not report one). The serial console goes to stdout with its CRs and the firmware's
+# banner removed.
 e2e_boot() {
     local guest=$1 share=$2 rc
     set +e
@@ -93,7 +94,7 @@ e2e_boot() {
         -nographic -no-reboot -monitor none -serial stdio -nodefaults \
         -device isa-debug-exit,iobase=0xf4,iosize=0x04 \
         -virtfs local,path="$share",mount_tag=share,security_model=none,id=share \
-        </dev/null | tr -d '\r'
+        </dev/null | tr -d '\r' | sed -u -e '/SeaBIOS/d' -e 's/^.*Booting from ROM\.\.//'
     rc=${PIPESTATUS[0]}
     set -e
     # isa-debug-exit reports (status << 1) | 1; anything else means no status arrived.

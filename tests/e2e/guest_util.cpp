@@ -230,6 +230,11 @@ static int spawn(daemon_t *d, const char *tag, const char *path, const char *arg
         dup2(in, 0);
         dup2(out, 1);
         dup2(err, 2);
+        for (int fd : {in, out, err}) {
+            if (fd > 2) {
+                close(fd);
+            }
+        }
         // The daemon under test runs at normal priority even when the driver idles.
         struct sched_param param = {0};
         sched_setscheduler(0, SCHED_OTHER, &param);

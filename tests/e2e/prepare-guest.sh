@@ -11,7 +11,8 @@ export DEBIAN_FRONTEND=noninteractive
 log() { echo "prepare-guest: $*" >&2; }
 
 need_pkgs=()
-for p in qemu-system-x86 busybox-static xz-utils cpio kmod g++ make libc6-dev; do
+for p in qemu-system-x86 busybox-static xz-utils cpio kmod g++ make libc6-dev cmake \
+    android-liblog-dev; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || need_pkgs+=("$p")
 done
 if [ "${#need_pkgs[@]}" -gt 0 ]; then

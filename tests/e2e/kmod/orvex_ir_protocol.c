@@ -12,50 +12,46 @@ static DEFINE_MUTEX(protocol_lock);
 static char protocol_value[4];
 static size_t protocol_len = sizeof(protocol_value);
 
-static ssize_t protocol_read(struct file *file, char __user *buf, size_t count, loff_t *pos)
-{
-	char copy[4];
-	size_t len;
+static ssize_t protocol_read(struct file *file, char __user *buf, size_t count, loff_t *pos) {
+    char copy[4];
+    size_t len;
 
-	mutex_lock(&protocol_lock);
-	memcpy(copy, protocol_value, sizeof(copy));
-	len = protocol_len;
-	mutex_unlock(&protocol_lock);
-	return simple_read_from_buffer(buf, count, pos, copy, len);
+    mutex_lock(&protocol_lock);
+    memcpy(copy, protocol_value, sizeof(copy));
+    len = protocol_len;
+    mutex_unlock(&protocol_lock);
+    return simple_read_from_buffer(buf, count, pos, copy, len);
 }
 
 static ssize_t protocol_write(struct file *file, const char __user *buf, size_t count,
-			      loff_t *pos)
-{
-	char copy[4];
+                              loff_t *pos) {
+    char copy[4];
 
-	if (count > sizeof(copy))
-		return -EINVAL;
-	if (copy_from_user(copy, buf, count))
-		return -EFAULT;
-	mutex_lock(&protocol_lock);
-	memcpy(protocol_value, copy, count);
-	protocol_len = count;
-	mutex_unlock(&protocol_lock);
-	return count;
+    if (count > sizeof(copy))
+        return -EINVAL;
+    if (copy_from_user(copy, buf, count))
+        return -EFAULT;
+    mutex_lock(&protocol_lock);
+    memcpy(protocol_value, copy, count);
+    protocol_len = count;
+    mutex_unlock(&protocol_lock);
+    return count;
 }
 
 static const struct proc_ops protocol_ops = {
-	.proc_read = protocol_read,
-	.proc_write = protocol_write,
-	.proc_lseek = default_llseek,
+    .proc_read = protocol_read,
+    .proc_write = protocol_write,
+    .proc_lseek = default_llseek,
 };
 
-static int __init protocol_init(void)
-{
-	if (!proc_create("orvex_ir_protocol", 0644, NULL, &protocol_ops))
-		return -ENOMEM;
-	return 0;
+static int __init protocol_init(void) {
+    if (!proc_create("orvex_ir_protocol", 0644, NULL, &protocol_ops))
+        return -ENOMEM;
+    return 0;
 }
 
-static void __exit protocol_exit(void)
-{
-	remove_proc_entry("orvex_ir_protocol", NULL);
+static void __exit protocol_exit(void) {
+    remove_proc_entry("orvex_ir_protocol", NULL);
 }
 
 module_init(protocol_init);
