@@ -1,17 +1,128 @@
 #include "cec/standby_bridge.h"
 
+#include <linux/input.h>
+#include <linux/netlink.h>
+#include <string.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "cec/uevent_datagram.h"
+#include "core/kernel_calls.h"
+#include "core/log.h"
+#include "inject/virtual_keyboard.h"
+
 int g_uevent_sock = -1;
 char g_uevent_buf[1024];
 struct timeval g_last_standby_time;
 
-// Placeholder until the bridge lands: no socket, so slot 1 stays empty.
+namespace {
+
+constexpr int k_uevent_rcvbuf_size = 64 * 1024;
+
+// Standby announcements closer than this many whole seconds to the previous one are
+// not acted on.
+constexpr unsigned long k_standby_quiet_seconds = 5;
+
+// A lost key event is not retried; the next Standby sends a new one.
+void write_unchecked(int fd, const struct input_event *event) {
+    ssize_t n = write(fd, event, sizeof(*event));
+    (void)n;
+}
+
+void stamp_time_of_day(struct input_event *event) {
+    struct timeval now = {};
+    g_kernel.gettimeofday(&now);
+    event->input_event_sec = now.tv_sec;
+    event->input_event_usec = now.tv_usec;
+}
+
+// Whole seconds from the last Standby to now; negative when the clock went back.
+long seconds_since_last_standby(const struct timeval &now) {
+    long interval = static_cast<long>(now.tv_sec - g_last_standby_time.tv_sec);
+    if (now.tv_usec < g_last_standby_time.tv_usec) {
+        interval--;
+    }
+    return interval;
+}
+
+}  // namespace
+
 int uevent_init(int *out) {
-    (void)out;
-    return -1;
+    int rcvbuf = k_uevent_rcvbuf_size;
+    struct sockaddr_nl address;
+    memset(&address, 0, sizeof(address));
+    address.nl_family = AF_NETLINK;
+    address.nl_pid = static_cast<__u32>(getpid());
+    address.nl_groups = 0xFFFFFFFF;
+
+    int fd = socket(PF_NETLINK, SOCK_DGRAM, NETLINK_KOBJECT_UEVENT);
+    if (fd < 0) {
+        return -1;
+    }
+    // Needs privilege; without it the socket keeps its default receive buffer.
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &rcvbuf, sizeof(rcvbuf));
+    if (bind(fd, reinterpret_cast<struct sockaddr *>(&address), sizeof(address)) < 0) {
+        close(fd);
+        return -1;
+    }
+    g_uevent_sock = fd;
+    *out = fd;
+    // Descriptor 0 counts as failure, as it does for the virtual keyboard.
+    return fd > 0 ? 0 : -1;
 }
 
 int uevent_process_event(void) {
+    // One byte short of the buffer: a longer datagram is cut, and the NUL still fits.
+    ssize_t received = recv(g_uevent_sock, g_uevent_buf, sizeof(g_uevent_buf) - 1, 0);
+    if (received < 1) {
+        return 0;
+    }
+    g_uevent_buf[received] = '\0';
+    if (find_cec_opcode(g_uevent_buf, static_cast<size_t>(received)) != k_cec_standby_opcode) {
+        return 0;
+    }
+
+    struct timeval now = {};
+    g_kernel.gettimeofday(&now);
+    long interval = seconds_since_last_standby(now);
+    // Every announcement restarts the quiet period, acted on or not.
+    g_last_standby_time = now;
+    // A clock set back gives a negative interval, which as unsigned is large: acted on,
+    // rather than holding the key back until the clock catches up.
+    if (static_cast<unsigned long>(interval) > k_standby_quiet_seconds) {
+        report_standby_request();
+        log_debug("standby request from HDMI-CEC\n");
+    }
+    log_debug("receive CEC standy request, interval = %ld sec", interval);
     return 0;
 }
 
-void report_standby_request(void) {}
+void report_standby_request(void) {
+    if (g_uinputfd < 0) {
+        return;
+    }
+    struct input_event event;
+
+    memset(&event, 0, sizeof(event));
+    stamp_time_of_day(&event);
+    event.type = EV_KEY;
+    event.code = KEY_POWER;
+    event.value = 1;
+    write_unchecked(g_uinputfd, &event);
+    // The SYN_REPORT keeps the press's time.
+    event.type = EV_SYN;
+    event.code = SYN_REPORT;
+    event.value = 0;
+    write_unchecked(g_uinputfd, &event);
+
+    memset(&event, 0, sizeof(event));
+    stamp_time_of_day(&event);
+    event.type = EV_KEY;
+    event.code = KEY_POWER;
+    event.value = 0;
+    write_unchecked(g_uinputfd, &event);
+    event.type = EV_SYN;
+    event.code = SYN_REPORT;
+    event.value = 0;
+    write_unchecked(g_uinputfd, &event);
+}
