@@ -479,75 +479,22 @@ void cycle_receiver(session_t *s, source_t *receiver, const std::string &name) {
               (opened ? "" : "new node " + receiver->node + " not opened"));
 }
 
-void run_nec_session() {
-    uint32_t nec = 0;
-    set_protocol(&nec, sizeof(nec));
-    write_layouts(all_layouts());
-    session_t s;
-    if (!open_session(&s, "nec")) {
-        close_session(&s);
-        return;
-    }
-    check("empty protocol value 0 selects NEC silently",
-          stdout_line(&s.daemon) == "IR_PROTOCOL_USED = 0\n" &&
-              !log_has(read_file(s.daemon.err_path), 'E', ""),
-          expect_text("IR_PROTOCOL_USED = 0\\n", stdout_line(&s.daemon)));
-    check_identity(&s);
-
-    // CEC: the second announcement comes 2.5 s after the first, the third 6.3 s after the
-    // second, with the other cases in between.
-    uint64_t first_standby =
-        check_standby(&s, "cec: first Standby gives POWER", standby(k_hdmi_header, "36"),
-                      {"+116 -116", true, 6, LONG_MAX});
-    check_standby(&s, "cec: opcode 0x4 ignored", standby(k_hdmi_header, "4"), {"", false, 0, 0});
-    check_standby(&s, "cec: child device of the HDMI device ignored",
-                  {"change@/devices/platform/soc/hdmi/cec0", "ACTION=change",
-                   "DEVPATH=/devices/platform/soc/hdmi/cec0", "SUBSYSTEM=cec", "CEC_MSG=36"},
-                  {"", false, 0, 0});
-    check_standby(&s, "cec: CEC_MSG as the third field ignored",
-                  {k_hdmi_header, "ACTION=change", "SUBSYSTEM=hdmi", "CEC_MSG=36"},
-                  {"", false, 0, 0});
-    check_standby(&s, "cec: 136 is not 0x36", standby(k_hdmi_header, "136"), {"", false, 0, 0});
-    // Stored, logged, not acted on.
-    uint64_t second_at = first_standby + 2500;
-    if (now_ms() < second_at) {
-        sleep_ms(static_cast<int>(second_at - now_ms()));
-    }
-    uint64_t second_standby =
-        check_standby(&s, "cec: Standby 2.5 s later is not acted on (interval 2)",
-                      standby(k_hdmi_header, "36"), {"", true, 2, 2});
-
-    // Receiver absent at start, arriving later.
-    check("receiver absent at start: nothing found",
-          !log_has(read_file(s.daemon.err_path), 'D', "find target device"),
-          "logged find target device");
-    source_t other;
-    bool other_ok = create_source("orvex-ir-remote", &other) == 0;
-    wait_idle(s.daemon.pid, 2000);
-    source_t receiver;
-    bool created = create_source(k_receiver_name, &receiver) == 0;
-    bool opened = created && wait_fd_open(s.daemon.pid, receiver.node, true, 3000);
-    wait_idle(s.daemon.pid, 2000);
-    check("receiver arriving later is opened", opened,
-          created ? "node " + receiver.node + " never opened" : "uinput refused the device");
-    if (!opened) {
-        close_session(&s);
-        return;
-    }
-    if (other_ok) {
+// Translation, key state, scancode 223 and hot-plug, with the receiver open.
+void run_nec_keys(session_t *s, source_t *receiver, source_t *other) {
+    if (other != nullptr) {
         check("device of another name is not opened",
-              !wait_fd_open(s.daemon.pid, other.node, true, 100), other.node + " opened");
-        drain(s.keyboard);
-        send_raw(&other, nec_raw(k_nec_a, 5, true));
-        send_raw(&other, nec_raw(k_nec_a, 5, false));
-        wait_idle(s.daemon.pid, 2000);
-        std::string got = read_keys(s.keyboard, 0, 0, 100);
+              !wait_fd_open(s->daemon.pid, other->node, true, 100), other->node + " opened");
+        drain(s->keyboard);
+        send_raw(other, nec_raw(k_nec_a, 5, true));
+        send_raw(other, nec_raw(k_nec_a, 5, false));
+        wait_idle(s->daemon.pid, 2000);
+        std::string got = read_keys(s->keyboard, 0, 0, 100);
         check("device of another name: its codes give nothing", got.empty(), expect_text("", got));
     }
 
     const uint32_t noise = 0xfe000000u;  // NEC ignores bits 25-31
     run_key_cases(
-        &s, &receiver,
+        s, receiver,
         {{"nec: remote 0xbf40 DPAD_UP",
           {nec_raw(k_nec_a, 5, true), nec_raw(k_nec_a, 5, false)},
           "+103 -103"},
@@ -599,14 +546,14 @@ void run_nec_session() {
           "+158 -158"}});
 
     // Scancode 223: its property and line come with each press, not with the release.
-    int triggers = count_lines(&s.daemon, 'D', "trigger one touch play.");
-    run_key_cases(&s, &receiver,
+    int triggers = count_lines(&s->daemon, 'D', "trigger one touch play.");
+    run_key_cases(s, receiver,
                   {{"scancode 223 is written as a key",
                     {nec_raw(k_nec_a, 20, true), nec_raw(k_nec_a, 20, false)},
                     "+223 -223"}});
-    std::string log = read_file(s.daemon.err_path);
+    std::string log = read_file(s->daemon.err_path);
     check("scancode 223 press logs \"trigger one touch play.\" once",
-          count_lines(&s.daemon, 'D', "trigger one touch play.") == triggers + 1, "log:\n" + log);
+          count_lines(&s->daemon, 'D', "trigger one touch play.") == triggers + 1, "log:\n" + log);
     // The host build's property stand-in logs the value it keeps.
     check("scancode 223 press sets hdmi_cts.one_touch_play to 1",
           log_has(log, 'D', "hdmi_cts.one_touch_play", "1"),
@@ -615,35 +562,91 @@ void run_nec_session() {
     // Hot-plug: the node deleted and created again, several times.
     for (int round = 1; round <= 4; round++) {
         std::string name = "hot-plug round " + std::to_string(round);
-        cycle_receiver(&s, &receiver, name);
-        run_key_cases(&s, &receiver,
+        cycle_receiver(s, receiver, name);
+        run_key_cases(s, receiver,
                       {{name + ": keys flow",
                         {nec_raw(k_nec_b, 70, true), nec_raw(k_nec_b, 70, false)},
                         "+103 -103"}});
     }
 
     // The receiver goes away while a key is down: the key must not stay down.
-    drain(s.keyboard);
-    send_raw(&receiver, nec_raw(k_nec_a, 12, true));
-    wait_idle(s.daemon.pid, 2000);
-    destroy_source(&receiver);
-    wait_fd_open(s.daemon.pid, receiver.node, false, 2000);
-    wait_idle(s.daemon.pid, 2000);
-    std::string got = read_keys(s.keyboard, 2, 1000, 50);
-    std::string down = keys_down(s.keyboard);
+    drain(s->keyboard);
+    send_raw(receiver, nec_raw(k_nec_a, 12, true));
+    wait_idle(s->daemon.pid, 2000);
+    destroy_source(receiver);
+    wait_fd_open(s->daemon.pid, receiver->node, false, 2000);
+    wait_idle(s->daemon.pid, 2000);
+    std::string got = read_keys(s->keyboard, 2, 1000, 50);
+    std::string down = keys_down(s->keyboard);
     bool held = (" " + down + " ").find(" 115 ") != std::string::npos;
     check("receiver removed while a key is down: release written", got == "+115 -115" && !held,
           expect_text("+115 -115", got) + (held ? "; still down: " + down : ""));
-    created = create_source(k_receiver_name, &receiver) == 0;
-    opened = created && wait_fd_open(s.daemon.pid, receiver.node, true, 2000);
-    wait_idle(s.daemon.pid, 2000);
+    bool created = create_source(k_receiver_name, receiver) == 0;
+    bool opened = created && wait_fd_open(s->daemon.pid, receiver->node, true, 2000);
+    wait_idle(s->daemon.pid, 2000);
     if (opened) {
-        run_key_cases(&s, &receiver,
+        run_key_cases(s, receiver,
                       {{"after removal with a key down: keys flow again",
                         {nec_raw(k_nec_a, 13, true), nec_raw(k_nec_a, 13, false)},
                         "+114 -114"}});
     } else {
         check("after removal with a key down: receiver reopened", false, "not reopened");
+    }
+}
+
+void run_nec_session() {
+    uint32_t nec = 0;
+    set_protocol(&nec, sizeof(nec));
+    write_layouts(all_layouts());
+    session_t s;
+    if (!open_session(&s, "nec")) {
+        close_session(&s);
+        return;
+    }
+    check("empty protocol value 0 selects NEC silently",
+          stdout_line(&s.daemon) == "IR_PROTOCOL_USED = 0\n" &&
+              !log_has(read_file(s.daemon.err_path), 'E', ""),
+          expect_text("IR_PROTOCOL_USED = 0\\n", stdout_line(&s.daemon)));
+    check_identity(&s);
+
+    // CEC: the second announcement comes 2.5 s after the first, the third 6.3 s after the
+    // second, with the other cases in between.
+    uint64_t first_standby =
+        check_standby(&s, "cec: first Standby gives POWER", standby(k_hdmi_header, "36"),
+                      {"+116 -116", true, 6, LONG_MAX});
+    check_standby(&s, "cec: opcode 0x4 ignored", standby(k_hdmi_header, "4"), {"", false, 0, 0});
+    check_standby(&s, "cec: child device of the HDMI device ignored",
+                  {"change@/devices/platform/soc/hdmi/cec0", "ACTION=change",
+                   "DEVPATH=/devices/platform/soc/hdmi/cec0", "SUBSYSTEM=cec", "CEC_MSG=36"},
+                  {"", false, 0, 0});
+    check_standby(&s, "cec: CEC_MSG as the third field ignored",
+                  {k_hdmi_header, "ACTION=change", "SUBSYSTEM=hdmi", "CEC_MSG=36"},
+                  {"", false, 0, 0});
+    check_standby(&s, "cec: 136 is not 0x36", standby(k_hdmi_header, "136"), {"", false, 0, 0});
+    // Stored, logged, not acted on.
+    uint64_t second_at = first_standby + 2500;
+    if (now_ms() < second_at) {
+        sleep_ms(static_cast<int>(second_at - now_ms()));
+    }
+    uint64_t second_standby =
+        check_standby(&s, "cec: Standby 2.5 s later is not acted on (interval 2)",
+                      standby(k_hdmi_header, "36"), {"", true, 2, 2});
+
+    // Receiver absent at start, arriving later.
+    check("receiver absent at start: nothing found",
+          !log_has(read_file(s.daemon.err_path), 'D', "find target device"),
+          "logged find target device");
+    source_t other;
+    bool other_ok = create_source("orvex-ir-remote", &other) == 0;
+    wait_idle(s.daemon.pid, 2000);
+    source_t receiver;
+    bool created = create_source(k_receiver_name, &receiver) == 0;
+    bool opened = created && wait_fd_open(s.daemon.pid, receiver.node, true, 3000);
+    wait_idle(s.daemon.pid, 2000);
+    check("receiver arriving later is opened", opened,
+          created ? "node " + receiver.node + " never opened" : "uinput refused the device");
+    if (opened) {
+        run_nec_keys(&s, &receiver, other_ok ? &other : nullptr);
     }
 
     // CEC third announcement, 6 s or more after the second, with the other header.
@@ -661,7 +664,7 @@ void run_nec_session() {
         destroy_source(&noise_dev);
     }
     wait_idle(s.daemon.pid, 2000);
-    got = read_keys(s.keyboard, 0, 0, 100);
+    std::string got = read_keys(s.keyboard, 0, 0, 100);
     check("cec: the kernel's own uevents give nothing", got.empty(), expect_text("", got));
 
     if (other_ok) {

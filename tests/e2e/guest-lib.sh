@@ -94,7 +94,7 @@ e2e_boot() {
         -nographic -no-reboot -monitor none -serial stdio -nodefaults \
         -device isa-debug-exit,iobase=0xf4,iosize=0x04 \
         -virtfs local,path="$share",mount_tag=share,security_model=none,id=share \
-        </dev/null | tr -d '\r' | sed -u -e '/SeaBIOS/d' -e 's/^.*Booting from ROM\.\.//'
+        </dev/null | tr -d '\r' | sed -u -e '/SeaBIOS/d' -e 's/^.*Booting from ROM\.*//'
     rc=${PIPESTATUS[0]}
     set -e
     # isa-debug-exit reports (status << 1) | 1; anything else means no status arrived.
