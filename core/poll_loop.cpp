@@ -16,7 +16,12 @@ void poll_loop_turn(void) {
                        g_poll_set[k_slot_inotify].fd, g_poll_set);
     }
     // Emptied or refilled by the hot-plug handler above, this slot has no returned events.
-    if (g_poll_set[k_slot_receiver].revents & POLLIN) {
+    // A receiver whose device went away reports hang-up or error, without POLLIN, until its
+    // node's deletion arrives, which may be long after; left open it would wake poll at
+    // once, again and again. It is gone now, and its deletion record will find nothing.
+    if (g_poll_set[k_slot_receiver].revents & (POLLHUP | POLLERR)) {
+        close_receiver(&g_current_receiver, g_poll_set);
+    } else if (g_poll_set[k_slot_receiver].revents & POLLIN) {
         if (input_event_process(g_poll_set[k_slot_receiver].fd, &g_receive_buffer) == 0) {
             detect_key_input(&g_key_dev);
         }

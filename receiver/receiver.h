@@ -24,7 +24,16 @@ int try_to_find_device(const char *name, char *path);
 // record, owned by the caller, or null.
 inputdev_info *open_device(const char *path, struct pollfd *poll_set);
 
+// Returns 0 when the node at path opens read-write and its device name is name (compared
+// whole, over at most 79 bytes), -1 otherwise. The probing descriptor is always closed.
+int probe_device_name(const char *path, const char *name);
+
 // Handles one batch of inotify records from the watched input directory: closes the
-// receiver when its node is deleted, opens a created node of the wanted name.
+// receiver when its node is deleted, opens a created node of the wanted name. Returns 0,
+// also for an interrupted read; 1 when the read gave less than one record.
 int notify_process(inputdev_info **receiver, const char *name, const char *dir, int inotify_fd,
                    struct pollfd *poll_set);
+
+// The receiver is gone: releases the key it left down, closes and frees it, empties the
+// holder and slot 2, and lowers g_nfds. Does nothing when *receiver is null.
+void close_receiver(inputdev_info **receiver, struct pollfd *poll_set);

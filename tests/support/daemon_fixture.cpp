@@ -1,5 +1,6 @@
 #include "support/daemon_fixture.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <ftw.h>
@@ -184,4 +185,48 @@ std::vector<struct input_event> daemon_test::keyboard_events() const {
         offset += sizeof(event);
     }
     return events;
+}
+
+std::string daemon_test::make_device_node(const std::string &entry,
+                                          const std::string &device_name) const {
+    std::string node = path("dev/input/" + entry);
+    if (!device_name.empty()) {
+        device_names[node] = device_name;
+    }
+    EXPECT_EQ(mkfifo(node.c_str(), 0600), 0) << node << ": " << strerror(errno);
+    return node;
+}
+
+int open_descriptor_count(void) {
+    DIR *dir = opendir("/proc/self/fd");
+    if (dir == nullptr) {
+        return -1;
+    }
+    int count = 0;
+    while (readdir(dir) != nullptr) {
+        count++;
+    }
+    closedir(dir);
+    return count;
+}
+
+std::string render_events(const std::vector<struct input_event> &events) {
+    std::string text;
+    for (const struct input_event &event : events) {
+        if (!text.empty()) {
+            text += ' ';
+        }
+        // The daemon leaves every timestamp zero; one that is not shows in full.
+        bool untimed = event.time.tv_sec == 0 && event.time.tv_usec == 0;
+        if (untimed && event.type == EV_SYN && event.code == SYN_REPORT && event.value == 0) {
+            text += "SYN";
+        } else if (untimed && event.type == EV_KEY && (event.value == 0 || event.value == 1)) {
+            text += (event.value == 1 ? "+" : "-") + std::to_string(event.code);
+        } else {
+            text += "time" + std::to_string(event.time.tv_sec) + "." +
+                    std::to_string(event.time.tv_usec) + "/type" + std::to_string(event.type) +
+                    "/code" + std::to_string(event.code) + "/value" + std::to_string(event.value);
+        }
+    }
+    return text;
 }

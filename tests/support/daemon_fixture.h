@@ -31,6 +31,11 @@ class daemon_test : public ::testing::Test {
     // Key events written to the stand-in virtual keyboard after its set-up record.
     std::vector<struct input_event> keyboard_events() const;
 
+    // Makes entry in the input directory a FIFO standing in for an evdev node: it opens
+    // read-write, and EVIOCGNAME on it answers device_name (refused when that is empty).
+    // Returns the node's path.
+    std::string make_device_node(const std::string &entry, const std::string &device_name) const;
+
     std::string root_;
 
    public:
@@ -41,6 +46,13 @@ class daemon_test : public ::testing::Test {
     // When set, answers every ioctl instead of the default fake.
     static std::function<int(int, unsigned long, void *)> ioctl_handler;
 };
+
+// Number of descriptors this process has open; a test compares it before and after.
+int open_descriptor_count(void);
+
+// Renders key events the way scenario tables write them: "+115" a press, "-115" a
+// release, "SYN" a SYN_REPORT, anything else in full; separated by blanks.
+std::string render_events(const std::vector<struct input_event> &events);
 
 // Puts every process-wide variable of the daemon back as at process start, closing the
 // descriptors and freeing the receiver that a test left behind.
