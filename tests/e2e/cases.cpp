@@ -210,7 +210,7 @@ std::string stdout_line(const daemon_t *d) {
 
 void check_startup_exit(const char *name, int want_status, daemon_t *d,
                         const std::vector<std::pair<char, std::string>> &lines) {
-    bool exited = wait_exit(d, 15000);
+    bool exited = wait_exit(d, 10000);
     if (!exited) {
         stop_daemon(d);
         check(name, false, "still running; log:\n" + read_file(d->err_path));

@@ -2,10 +2,14 @@
 //   e2e-driver test   the cases, then the benchmark; prints "N passed, N failed"
 //   e2e-driver demo   the newcomer's tour, shown like evtest
 //   e2e-driver exit N hands N to the host through QEMU's isa-debug-exit port
+#include <dirent.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/io.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "e2e.h"
 
@@ -21,6 +25,34 @@ int exit_through_port(int status) {
     return 1;
 }
 
+#ifndef E2E_WATCHDOG_S
+#define E2E_WATCHDOG_S 240
+#endif
+
+// A hung case must not hang the bench: after the limit, show where the driver and the
+// daemons sleep, then end the driver so the guest still hands a status back.
+pid_t start_watchdog() {
+    pid_t driver = getpid();
+    pid_t pid = fork();
+    if (pid != 0) {
+        return pid;
+    }
+    sleep(E2E_WATCHDOG_S);
+    printf("FAIL e2e watchdog: the driver is stuck after %d s\n", E2E_WATCHDOG_S);
+    DIR *d = opendir("/proc");
+    while (struct dirent *e = d != nullptr ? readdir(d) : nullptr) {
+        std::string base = std::string("/proc/") + e->d_name;
+        std::string comm = read_file(base + "/comm");
+        if (comm == "dravoke\n" || comm == "e2e-driver\n") {
+            printf("  pid %s %s  wchan %s\n%s", e->d_name, comm.c_str(),
+                   read_file(base + "/wchan").c_str(), read_file(base + "/stack").c_str());
+        }
+    }
+    fflush(stdout);
+    kill(driver, SIGKILL);
+    _exit(0);
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -32,9 +64,12 @@ int main(int argc, char **argv) {
         return run_demo() == 0 ? 0 : 1;
     }
     if (argc == 2 && strcmp(argv[1], "test") == 0) {
+        pid_t watchdog = start_watchdog();
         if (run_cases() == 0) {
             run_bench();
         }
+        kill(watchdog, SIGKILL);
+        waitpid(watchdog, nullptr, 0);
         printf("%d passed, %d failed\n", g_tally.passed, g_tally.failed);
         return g_tally.failed == 0 && g_tally.passed > 0 ? 0 : 1;
     }

@@ -25,12 +25,14 @@
 tally_t g_tally = {0, 0};
 
 bool check(const std::string &name, bool ok, const std::string &detail) {
+    static const uint64_t started = now_ms();
+    double at = static_cast<double>(now_ms() - started) / 1000.0;
     if (ok) {
         g_tally.passed++;
         printf("PASS %s\n", name.c_str());
     } else {
         g_tally.failed++;
-        printf("FAIL %s: %s\n", name.c_str(), detail.c_str());
+        printf("FAIL %s (at %.1f s): %s\n", name.c_str(), at, detail.c_str());
     }
     fflush(stdout);
     return ok;
