@@ -44,10 +44,6 @@ int input_event_process(int fd, struct input_event *buf) {
 }
 
 void detect_key_input(key_dev_t *dev) {
-    // Nothing to translate until start-up has pointed the key state at the receive buffer.
-    if (dev->event == nullptr) {
-        return;
-    }
     // Type, code and time are not looked at: the driver puts everything into value, and
     // even a SYN_REPORT is decoded from its value.
     raw_code_t raw = decode_raw_code(dev->event->value, ir_protocol_used);

@@ -9,6 +9,7 @@
 
 #include "core/daemon.h"
 #include "core/kernel_calls.h"
+#include "inject/inject.h"
 #include "support/daemon_fixture.h"
 
 namespace {
@@ -26,6 +27,8 @@ class poll_loop : public daemon_test {
         daemon_test::SetUp();
         g_reads.clear();
         g_kernel.read = recording_read;
+        // As start-up leaves it: translation reads the receive buffer.
+        g_key_dev.event = &g_receive_buffer;
     }
 
     // A pipe whose read end sits in a slot; the write end is returned.
