@@ -35,13 +35,16 @@ kver=${image_pkg#linux-image-}
 pkg_ver=$(apt-cache policy "$image_pkg" | awk '/Candidate:/ {print $2}')
 guest=$cache_root/$kver
 mkdir -p "$guest"
+# A kernel update leaves the previous kernel's guest behind; it is of no further use.
+for old in "$cache_root"/*/kernel.stamp; do
+    [ -e "$old" ] && [ "$(dirname "$old")" != "$guest" ] && rm -rf "$(dirname "$old")"
+done
 
 if [ "$(cat "$guest/kernel.stamp" 2>/dev/null)" != "$image_pkg $pkg_ver" ]; then
     log "fetching $image_pkg $pkg_ver"
     rm -rf "$guest/root" "$guest/vmlinux" "$guest/deb"
     mkdir -p "$guest/deb" "$guest/root"
-    (cd "$guest/deb" && apt-get download -q "$image_pkg" >&2 2>/dev/null ||
-        apt-get download "$image_pkg" >&2)
+    (cd "$guest/deb" && apt-get download -q "$image_pkg" >&2)
     dpkg-deb -x "$guest"/deb/*.deb "$guest/root"
     depmod -b "$guest/root" "$kver"
 
