@@ -32,4 +32,6 @@ if [ -z "$summary" ]; then
     exit 1
 fi
 failed=$(echo "$summary" | awk '{print $3}')
+# The guest's tally closes the output too, for whoever reads only the last line.
+echo "$summary"
 [ "$status" -eq 0 ] && [ "$failed" -eq 0 ]
