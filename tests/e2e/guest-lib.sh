@@ -88,7 +88,7 @@ e2e_make_share() {
 e2e_boot() {
     local guest=$1 share=$2 rc
     set +e
-    timeout 420 qemu-system-x86_64 -M pc -accel tcg -cpu max -smp 1 -m 512 \
+    timeout 270 qemu-system-x86_64 -M pc -accel tcg -cpu max -smp 1 -m 512 \
         -kernel "$guest/vmlinux" -initrd "$e2e_initramfs" \
         -append "console=ttyS0 quiet loglevel=1 panic=-1 tsc=reliable" \
         -nographic -no-reboot -monitor none -serial stdio -nodefaults \
@@ -97,9 +97,9 @@ e2e_boot() {
         </dev/null | tr -d '\r' | sed -u -e '/SeaBIOS/d' -e 's/^.*Booting from ROM\.*//'
     rc=${PIPESTATUS[0]}
     set -e
-    # isa-debug-exit reports (status << 1) | 1; anything else means no status arrived.
-    if [ $((rc & 1)) -eq 1 ] && [ "$rc" -ne 125 ] && [ "$rc" -lt 256 ]; then
-        return $((rc >> 1))
+    # isa-debug-exit reports ((status + 1) << 1) | 1; anything else means no status arrived.
+    if [ $((rc & 1)) -eq 1 ] && [ "$rc" -ge 3 ] && [ "$rc" -ne 125 ] && [ "$rc" -lt 256 ]; then
+        return $(((rc >> 1) - 1))
     fi
     echo "guest: no status from the guest (qemu exit $rc)" >&2
     return 125
