@@ -362,15 +362,25 @@ bool log_in_order(const std::string &log, const std::vector<std::pair<char, std:
     return true;
 }
 
+// True while the process runs: not gone, not a zombie waiting to be reaped.
+static bool is_running(pid_t pid) {
+    std::string stat = read_file("/proc/" + std::to_string(pid) + "/stat");
+    size_t paren = stat.rfind(')');
+    return paren != std::string::npos && paren + 2 < stat.size() && stat[paren + 2] != 'Z';
+}
+
 bool wait_log(const daemon_t *d, char priority, const std::string &msg, int timeout_ms) {
     uint64_t deadline = now_ms() + static_cast<uint64_t>(timeout_ms);
-    do {
+    for (;;) {
+        bool running = !d->exited && is_running(d->pid);
         if (log_has(read_file(d->err_path), priority, msg)) {
             return true;
         }
+        if (!running || now_ms() >= deadline) {
+            return false;
+        }
         sleep_ms(10);
-    } while (now_ms() < deadline);
-    return false;
+    }
 }
 
 bool wait_idle(pid_t pid, int timeout_ms) {
