@@ -427,7 +427,7 @@ long last_interval(const daemon_t *d) {
 
 // What a uevent datagram should give: keys, and whether it is a Standby announcement, whose
 // logged interval must then lie in [min_interval, max_interval].
-struct standby_want_t {
+struct uevent_want_t {
     const char *keys;
     bool is_standby;
     long min_interval;
@@ -436,8 +436,8 @@ struct standby_want_t {
 
 // Sends one uevent datagram and checks the keys and the log lines it gives. Returns the
 // time it was sent.
-uint64_t check_standby(session_t *s, const char *name, const std::vector<std::string> &fields,
-                       const standby_want_t &want) {
+uint64_t check_uevent(session_t *s, const char *name, const std::vector<std::string> &fields,
+                      const uevent_want_t &want) {
     drain(s->keyboard);
     int before = count_lines(&s->daemon, 'D', "receive CEC standy request, interval = ");
     int acted_before = count_lines(&s->daemon, 'D', "standby request from HDMI-CEC");
@@ -612,25 +612,25 @@ void run_nec_session() {
     // CEC: the second announcement comes 2.5 s after the first, the third 6.3 s after the
     // second, with the other cases in between.
     uint64_t first_standby =
-        check_standby(&s, "cec: first Standby gives POWER", standby(k_hdmi_header, "36"),
-                      {"+116 -116", true, 6, LONG_MAX});
-    check_standby(&s, "cec: opcode 0x4 ignored", standby(k_hdmi_header, "4"), {"", false, 0, 0});
-    check_standby(&s, "cec: child device of the HDMI device ignored",
-                  {"change@/devices/platform/soc/hdmi/cec0", "ACTION=change",
-                   "DEVPATH=/devices/platform/soc/hdmi/cec0", "SUBSYSTEM=cec", "CEC_MSG=36"},
-                  {"", false, 0, 0});
-    check_standby(&s, "cec: CEC_MSG as the third field ignored",
-                  {k_hdmi_header, "ACTION=change", "SUBSYSTEM=hdmi", "CEC_MSG=36"},
-                  {"", false, 0, 0});
-    check_standby(&s, "cec: 136 is not 0x36", standby(k_hdmi_header, "136"), {"", false, 0, 0});
+        check_uevent(&s, "cec: first Standby gives POWER", standby(k_hdmi_header, "36"),
+                     {"+116 -116", true, 6, LONG_MAX});
+    check_uevent(&s, "cec: opcode 0x4 ignored", standby(k_hdmi_header, "4"), {"", false, 0, 0});
+    check_uevent(&s, "cec: child device of the HDMI device ignored",
+                 {"change@/devices/platform/soc/hdmi/cec0", "ACTION=change",
+                  "DEVPATH=/devices/platform/soc/hdmi/cec0", "SUBSYSTEM=cec", "CEC_MSG=36"},
+                 {"", false, 0, 0});
+    check_uevent(&s, "cec: CEC_MSG as the third field ignored",
+                 {k_hdmi_header, "ACTION=change", "SUBSYSTEM=hdmi", "CEC_MSG=36"},
+                 {"", false, 0, 0});
+    check_uevent(&s, "cec: 136 is not 0x36", standby(k_hdmi_header, "136"), {"", false, 0, 0});
     // Stored, logged, not acted on.
     uint64_t second_at = first_standby + 2500;
     if (now_ms() < second_at) {
         sleep_ms(static_cast<int>(second_at - now_ms()));
     }
     uint64_t second_standby =
-        check_standby(&s, "cec: Standby 2.5 s later is not acted on (interval 2)",
-                      standby(k_hdmi_header, "36"), {"", true, 2, 2});
+        check_uevent(&s, "cec: Standby 2.5 s later is not acted on (interval 2)",
+                     standby(k_hdmi_header, "36"), {"", true, 2, 2});
 
     // Receiver absent at start, arriving later.
     check("receiver absent at start: nothing found",
@@ -654,8 +654,8 @@ void run_nec_session() {
     if (now_ms() < third_at) {
         sleep_ms(static_cast<int>(third_at - now_ms()));
     }
-    check_standby(&s, "cec: Standby 6 s after the last gives POWER (other header)",
-                  standby(k_hdmi_header_2, "0x36"), {"+116 -116", true, 6, LONG_MAX});
+    check_uevent(&s, "cec: Standby 6 s after the last gives POWER (other header)",
+                 standby(k_hdmi_header_2, "0x36"), {"+116 -116", true, 6, LONG_MAX});
 
     // The kernel's own uevents (devices coming and going) reach the socket too.
     drain(s.keyboard);

@@ -25,6 +25,7 @@ e2e_build_initramfs() {
         sha256sum | cut -c1-16)
     e2e_initramfs=$guest/initramfs-$key.cpio
     [ -f "$e2e_initramfs" ] && return 0
+    rm -f "$guest"/initramfs-*.cpio
     tree=$(mktemp -d)
     mkdir -p "$tree/bin" "$tree/modules" "$tree/dev"
     # The kernel opens the console before init runs, so the node must be in the archive.
