@@ -22,3 +22,6 @@ run_suite build-asan -DDRAVOKE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 
 echo "== formatting"
 git ls-files '*.cpp' '*.h' '*.c' | xargs -r clang-format --dry-run -Werror
+
+echo "== real-kernel end-to-end bench (QEMU guest)"
+tests/e2e/run.sh "$PWD"
