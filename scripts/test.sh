@@ -49,3 +49,6 @@ git ls-files '*.cpp' '*.h' '*.c' | xargs -r clang-format --dry-run -Werror
 # Android.bp must parse and keep the platform's own formatting.
 unformatted=$(bpfmt -l Android.bp)
 [ -z "$unformatted" ] || { echo "bpfmt would change: $unformatted" >&2; exit 1; }
+
+echo "== real-kernel end-to-end bench (QEMU guest)"
+tests/e2e/run.sh "$PWD"

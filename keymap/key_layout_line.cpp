@@ -1,0 +1,93 @@
+#include "keymap/key_layout_line.h"
+
+#include <string.h>
+
+namespace {
+
+constexpr size_t k_word_max = 31;
+constexpr int32_t k_scancode_max = 255;
+
+// White space as the C locale's scanning knows it; the daemon never changes locale.
+bool is_scan_space(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+const char *skip_scan_space(const char *p) {
+    while (is_scan_space(*p)) {
+        p++;
+    }
+    return p;
+}
+
+// Takes the next word, cut after its 31st character; the rest of a longer word stays in the
+// input. Returns the position after what was taken, or null when no word is left.
+const char *scan_word(const char *p, char word[k_word_max + 1]) {
+    p = skip_scan_space(p);
+    size_t n = 0;
+    while (n < k_word_max && p[n] != '\0' && !is_scan_space(p[n])) {
+        word[n] = p[n];
+        n++;
+    }
+    if (n == 0) {
+        return nullptr;
+    }
+    word[n] = '\0';
+    return p + n;
+}
+
+// Takes a decimal number with an optional sign. However many digits it has, a value outside
+// 0..255 comes back as -1, so it can never wrap into range. Returns the position after the
+// digits, or null when there is no digit.
+const char *scan_scancode(const char *p, int32_t *scancode) {
+    p = skip_scan_space(p);
+    bool negative = false;
+    if (*p == '+' || *p == '-') {
+        negative = *p == '-';
+        p++;
+    }
+    if (*p < '0' || *p > '9') {
+        return nullptr;
+    }
+    int32_t value = 0;
+    for (; *p >= '0' && *p <= '9'; p++) {
+        if (value <= k_scancode_max) {
+            value = value * 10 + (*p - '0');
+        }
+    }
+    if (value > k_scancode_max || (negative && value != 0)) {
+        value = -1;
+    }
+    *scancode = value;
+    return p;
+}
+
+}  // namespace
+
+int parse_key_layout_line(const char *line, int32_t *scancode, char name[32]) {
+    // Only spaces may stand before a comment's "#"; after a tab it is just a first word.
+    const char *p = line;
+    while (*p == ' ') {
+        p++;
+    }
+    if (*p == '#') {
+        return -1;
+    }
+
+    char keyword[k_word_max + 1];
+    char word[k_word_max + 1];
+    int32_t value = -1;
+    p = scan_word(line, keyword);
+    if (p == nullptr) {
+        return -1;
+    }
+    p = scan_scancode(p, &value);
+    if (p == nullptr || scan_word(p, word) == nullptr) {
+        return -1;
+    }
+    if (strcmp(keyword, "key") != 0 || value < 0) {
+        return -1;
+    }
+    *scancode = value;
+    memcpy(name, word, strlen(word) + 1);
+    return 0;
+}
