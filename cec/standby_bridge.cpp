@@ -23,12 +23,6 @@ constexpr int k_uevent_rcvbuf_size = 64 * 1024;
 // not acted on.
 constexpr unsigned long k_standby_quiet_seconds = 5;
 
-// A lost key event is not retried; the next Standby sends a new one.
-void write_unchecked(int fd, const struct input_event *event) {
-    ssize_t n = write(fd, event, sizeof(*event));
-    (void)n;
-}
-
 void stamp_time_of_day(struct input_event *event) {
     struct timeval now = {};
     g_kernel.gettimeofday(&now);
@@ -108,21 +102,22 @@ void report_standby_request(void) {
     event.type = EV_KEY;
     event.code = KEY_POWER;
     event.value = 1;
-    write_unchecked(g_uinputfd, &event);
-    // The SYN_REPORT keeps the press's time.
+    report_key_event(g_uinputfd, &event, 0);
+    // Each SYN_REPORT keeps its key's time, so it is written here rather than by
+    // report_key_event's sync, which writes a zero time. A lost record is not retried.
     event.type = EV_SYN;
     event.code = SYN_REPORT;
     event.value = 0;
-    write_unchecked(g_uinputfd, &event);
+    report_key_event(g_uinputfd, &event, 0);
 
     memset(&event, 0, sizeof(event));
     stamp_time_of_day(&event);
     event.type = EV_KEY;
     event.code = KEY_POWER;
     event.value = 0;
-    write_unchecked(g_uinputfd, &event);
+    report_key_event(g_uinputfd, &event, 0);
     event.type = EV_SYN;
     event.code = SYN_REPORT;
     event.value = 0;
-    write_unchecked(g_uinputfd, &event);
+    report_key_event(g_uinputfd, &event, 0);
 }

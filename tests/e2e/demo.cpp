@@ -1,0 +1,143 @@
+// The newcomer's tour: two customer remotes and the TV's Standby, and what the box sees on
+// its virtual keyboard, printed the way evtest prints it.
+#include <fcntl.h>
+#include <linux/input.h>
+#include <poll.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include "e2e.h"
+
+namespace {
+
+// Prints every event that arrives within the time given, evtest style.
+void show_events(int fd, int ms) {
+    std::vector<input_event> events;
+    read_events_raw(fd, ms, &events);
+    for (const auto &ev : events) {
+        if (ev.type == EV_SYN) {
+            printf("    Event: time %ld.%06ld, -------------- SYN_REPORT ------------\n",
+                   static_cast<long>(ev.time.tv_sec), static_cast<long>(ev.time.tv_usec));
+        } else if (ev.type == EV_KEY) {
+            printf("    Event: time %ld.%06ld, type 1 (EV_KEY), code %d (%s), value %d\n",
+                   static_cast<long>(ev.time.tv_sec), static_cast<long>(ev.time.tv_usec), ev.code,
+                   key_name(ev.code).c_str(), ev.value);
+        } else {
+            printf("    Event: time %ld.%06ld, type %d, code %d, value %d\n",
+                   static_cast<long>(ev.time.tv_sec), static_cast<long>(ev.time.tv_usec), ev.type,
+                   ev.code, ev.value);
+        }
+    }
+    if (events.empty()) {
+        printf("    (nothing)\n");
+    }
+}
+
+void press(const source_t *receiver, int keyboard, const char *what, uint32_t customer,
+           uint32_t command, int hold_ms) {
+    printf("\n>>> %s\n", what);
+    printf("    receiver reports raw code 0x%08x (pressed), then 0x%08x (released)\n",
+           nec_raw(customer, command, true), nec_raw(customer, command, false));
+    send_raw(receiver, nec_raw(customer, command, true));
+    sleep_ms(hold_ms);
+    send_raw(receiver, nec_raw(customer, command, false));
+    show_events(keyboard, 300);
+}
+
+void print_layouts() {
+    printf("Key layouts in /system/usr/keylayout (NEC selected by /proc/orvex_ir_protocol):\n");
+    for (const auto &f : all_layouts()) {
+        if (f.first.find("rc5") != std::string::npos) {
+            continue;
+        }
+        printf("  %s\n", f.first.c_str());
+        std::string text = f.second;
+        size_t at = 0;
+        while (at < text.size()) {
+            size_t end = text.find('\n', at);
+            std::string line = text.substr(at, end - at);
+            if (!line.empty() && line.back() == '\r') {
+                line.pop_back();
+            }
+            printf("      %s\n", line.c_str());
+            at = end == std::string::npos ? text.size() : end + 1;
+        }
+    }
+}
+
+}  // namespace
+
+int run_demo() {
+    if (load_module(k_uinput_module) != 0 || load_module(k_protocol_module) != 0) {
+        printf("demo: cannot load the uinput and protocol modules\n");
+        return -1;
+    }
+    uint32_t nec = 0;
+    set_protocol(&nec, sizeof(nec));
+    write_layouts(all_layouts());
+    print_layouts();
+
+    source_t receiver;
+    if (create_source(k_receiver_name, &receiver) != 0) {
+        printf("demo: cannot create the stand-in receiver\n");
+        return -1;
+    }
+    printf("\nStand-in IR receiver \"orvex-ir\" is %s. Starting dravoke ...\n",
+           receiver.node.c_str());
+    daemon_t daemon;
+    start_daemon(&daemon, "demo");
+    std::string sys_name;
+    int keyboard = open_input_by_name(k_keyboard_name, 5000, &sys_name);
+    if (keyboard < 0 || !wait_fd_open(daemon.pid, receiver.node, true, 5000) ||
+        !wait_idle(daemon.pid, 5000)) {
+        printf("demo: the daemon did not come up; its log:\n%s",
+               read_file(daemon.err_path).c_str());
+        stop_daemon(&daemon);
+        return -1;
+    }
+    printf("dravoke printed: %s", read_file(daemon.out_path).c_str());
+
+    char name[128] = {0};
+    struct input_id id;
+    memset(&id, 0, sizeof(id));
+    ioctl(keyboard, EVIOCGNAME(sizeof(name) - 1), name);
+    ioctl(keyboard, EVIOCGID, &id);
+    printf("\nWhat the box's input stack sees on /dev/input/%s:\n", sys_name.c_str());
+    printf("Input device ID: bus 0x%x vendor 0x%x product 0x%x version 0x%x\n", id.bustype,
+           id.vendor, id.product, id.version);
+    printf("Input device name: \"%s\"\n", name);
+
+    press(&receiver, keyboard, "Remote 1 (NEC customer 0xbf40): DPAD_UP (its command 5)", 0xbf40, 5,
+          80);
+    press(&receiver, keyboard,
+          "Remote 1: VOLUME_UP (command 12) held for 0.4 s; the kernel repeats it", 0xbf40, 12,
+          400);
+    press(&receiver, keyboard, "Remote 2 (NEC customer 0x7f01): MENU (its command 72)", 0x7f01, 72,
+          80);
+    press(&receiver, keyboard, "Remote 2: VOLUME_UP (its command 65): the same key as remote 1's",
+          0x7f01, 65, 80);
+    press(&receiver, keyboard,
+          "Remote 1: TV_PLAY (command 20 -> standard scancode 223, also sets "
+          "hdmi_cts.one_touch_play=1)",
+          0xbf40, 20, 80);
+    press(&receiver, keyboard, "A remote nobody configured (customer 0x1234): ignored", 0x1234, 5,
+          80);
+
+    printf("\n>>> The TV sends HDMI-CEC Standby (the HDMI driver raises CEC_MSG=36)\n");
+    send_uevent(daemon.pid, {"change@/devices/platform/soc/hdmi", "ACTION=change",
+                             "DEVPATH=/devices/platform/soc/hdmi", "SUBSYSTEM=hdmi", "CEC_MSG=36"});
+    show_events(keyboard, 300);
+    printf("\n>>> The TV repeats Standby a second later: within six seconds, so ignored\n");
+    sleep_ms(1000);
+    send_uevent(daemon.pid, {"change@/devices/platform/soc/hdmi", "ACTION=change",
+                             "DEVPATH=/devices/platform/soc/hdmi", "SUBSYSTEM=hdmi", "CEC_MSG=36"});
+    show_events(keyboard, 300);
+
+    printf("\ndravoke's log (stderr):\n%s", read_file(daemon.err_path).c_str());
+    close(keyboard);
+    stop_daemon(&daemon);
+    destroy_source(&receiver);
+    return 0;
+}

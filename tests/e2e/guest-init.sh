@@ -1,0 +1,27 @@
+#!/bin/busybox sh
+# PID 1 of the test guest: mount what a box has, load the input modules, fetch the
+# binaries from the host's shared folder, run the driver and hand its status back.
+/bin/busybox mkdir -p /proc /sys /dev /tmp /run /share /usr/bin /sbin
+/bin/busybox --install -s /bin
+export PATH=/bin:/sbin:/usr/bin
+mount -t proc proc /proc
+mount -t sysfs sysfs /sys
+# devtmpfs exists in the kernel but nothing mounts it for us.
+mount -t devtmpfs devtmpfs /dev
+mount -t tmpfs tmpfs /tmp
+for m in $(cat /modules/boot.order); do
+    insmod "/modules/$m" || echo "init: insmod $m failed"
+done
+if ! mount -t 9p -o trans=virtio,version=9p2000.L,msize=262144 share /share; then
+    echo "init: cannot mount the shared folder"
+    poweroff -f
+fi
+cp -a /share/sysroot/. /
+mode=$(cat /share/mode)
+mkdir -p /share/out
+/usr/bin/e2e-driver "$mode"
+rc=$?
+sync
+# isa-debug-exit turns the byte into QEMU's exit status (byte * 2 + 1).
+/usr/bin/e2e-driver exit "$rc"
+poweroff -f

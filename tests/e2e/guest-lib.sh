@@ -1,0 +1,107 @@
+# Shared by run.sh and demo.sh: builds what the guest runs and boots it. Sourced, not run.
+# Everything built lands under the cache, outside the source tree.
+
+e2e_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+e2e_cache=/var/cache/dravoke-e2e
+
+# Prints "<module>.ko" names of a module and its dependencies, dependencies first.
+e2e_module_order() {
+    local moddir=$1 mod=$2 dep line
+    line=$(grep -E "(^|/)$mod\.ko:" "$moddir/modules.dep" | head -n1)
+    [ -n "$line" ] || { echo "guest: no module $mod" >&2; return 1; }
+    for dep in ${line#*:}; do
+        e2e_module_order "$moddir" "$(basename "$dep" .ko)"
+    done
+    echo "$mod.ko"
+}
+
+# Builds the initramfs (busybox, modules, init) once per kernel and init script.
+# Sets e2e_initramfs.
+e2e_build_initramfs() {
+    local guest=$1 kver moddir key tree m
+    kver=$(basename "$guest")
+    moddir=$guest/root/lib/modules/$kver
+    key=$(cat "$e2e_here/guest-init.sh" /bin/busybox "$guest/kmod/orvex_ir_protocol.ko" |
+        sha256sum | cut -c1-16)
+    e2e_initramfs=$guest/initramfs-$key.cpio
+    [ -f "$e2e_initramfs" ] && return 0
+    rm -f "$guest"/initramfs-*.cpio
+    tree=$(mktemp -d)
+    mkdir -p "$tree/bin" "$tree/modules" "$tree/dev"
+    # The kernel opens the console before init runs, so the node must be in the archive.
+    mknod -m 600 "$tree/dev/console" c 5 1
+    cp /bin/busybox "$tree/bin/busybox"
+    cp "$e2e_here/guest-init.sh" "$tree/init"
+    chmod 755 "$tree/init"
+    # Loaded by init: the shared folder's transport and evdev. The driver itself loads
+    # uinput and the protocol stand-in, since some cases need them absent.
+    for m in virtio_pci 9pnet_virtio 9p evdev; do
+        e2e_module_order "$moddir" "$m"
+    done | awk '!seen[$0]++' >"$tree/modules/boot.order"
+    for m in $(cat "$tree/modules/boot.order") uinput.ko; do
+        cp "$(find "$moddir/kernel" -name "$m" | head -n1)" "$tree/modules/"
+    done
+    cp "$guest/kmod/orvex_ir_protocol.ko" "$tree/modules/"
+    (cd "$tree" && find . | LC_ALL=C sort | cpio -o -H newc --quiet) >"$e2e_initramfs.tmp"
+    mv "$e2e_initramfs.tmp" "$e2e_initramfs"
+    rm -rf "$tree"
+}
+
+# Builds the daemon from the given repository (Release, as a box would run it) and the
+# static test programs. Sets e2e_daemon and e2e_tools.
+e2e_build_binaries() {
+    local root=$1 key bdir
+    key=$(echo "$root" | sha256sum | cut -c1-12)
+    bdir=$e2e_cache/build/$key
+    mkdir -p "$bdir"
+    cmake -S "$root" -B "$bdir/daemon" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >"$bdir/cmake.log" 2>&1 ||
+        { cat "$bdir/cmake.log" >&2; return 1; }
+    cmake --build "$bdir/daemon" --target dravoke -j "$(nproc)" >"$bdir/build.log" 2>&1 ||
+        { cat "$bdir/build.log" >&2; return 1; }
+    e2e_daemon=$bdir/daemon/dravoke
+    e2e_tools=$bdir/tools
+    mkdir -p "$e2e_tools"
+    make -s -C "$e2e_here" -f tools.mk OUT="$e2e_tools" >&2
+}
+
+# Lays out the shared folder: the binaries at the paths the guest runs them from, and
+# the shared libraries the daemon needs at the paths the host's loader found them.
+e2e_make_share() {
+    local share=$1 mode=$2 lib
+    rm -rf "$share"
+    mkdir -p "$share/sysroot/usr/bin" "$share/sysroot/etc" "$share/out"
+    cp "$e2e_daemon" "$share/sysroot/usr/bin/dravoke"
+    cp "$e2e_tools/e2e-driver" "$e2e_tools/e2e-forwarder" "$share/sysroot/usr/bin/"
+    for lib in $(ldd "$e2e_daemon" | awk '/=> \// {print $3} /^\s*\/.*ld-linux/ {print $1}'); do
+        mkdir -p "$share/sysroot$(dirname "$lib")"
+        cp -L "$lib" "$share/sysroot$lib"
+    done
+    # The loader finds liblog in its own folder only through the host's cache.
+    cp /etc/ld.so.cache "$share/sysroot/etc/"
+    [ -e /lib64 ] && [ ! -e "$share/sysroot/lib64" ] && mkdir -p "$share/sysroot/lib64" &&
+        cp -L /lib64/ld-linux-x86-64.so.2 "$share/sysroot/lib64/"
+    echo "$mode" >"$share/mode"
+}
+
+# Boots the guest with TCG and returns the driver's exit status (or 125 when the guest
+# did not report one). The serial console goes to stdout with its CRs and the firmware's
+# banner removed.
+e2e_boot() {
+    local guest=$1 share=$2 rc
+    set +e
+    timeout 270 qemu-system-x86_64 -M pc -accel tcg -cpu max -smp 1 -m 512 \
+        -kernel "$guest/vmlinux" -initrd "$e2e_initramfs" \
+        -append "console=ttyS0 quiet loglevel=1 panic=-1 tsc=reliable" \
+        -nographic -no-reboot -monitor none -serial stdio -nodefaults \
+        -device isa-debug-exit,iobase=0xf4,iosize=0x04 \
+        -virtfs local,path="$share",mount_tag=share,security_model=none,id=share \
+        </dev/null | tr -d '\r' | sed -u -e '/SeaBIOS/d' -e 's/^.*Booting from ROM\.*//'
+    rc=${PIPESTATUS[0]}
+    set -e
+    # isa-debug-exit reports ((status + 1) << 1) | 1; anything else means no status arrived.
+    if [ $((rc & 1)) -eq 1 ] && [ "$rc" -ge 3 ] && [ "$rc" -ne 125 ] && [ "$rc" -lt 256 ]; then
+        return $(((rc >> 1) - 1))
+    fi
+    echo "guest: no status from the guest (qemu exit $rc)" >&2
+    return 125
+}
