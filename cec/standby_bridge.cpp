@@ -23,11 +23,24 @@ constexpr int k_uevent_rcvbuf_size = 64 * 1024;
 // not acted on.
 constexpr unsigned long k_standby_quiet_seconds = 5;
 
-void stamp_time_of_day(struct input_event *event) {
+// One POWER record and its SYN_REPORT, both stamped with the time of day read now. The
+// SYN_REPORT keeps its key's time, so it is written here rather than by report_key_event's
+// sync, which writes a zero time. A lost record is not retried.
+void write_power_key(int value) {
     struct timeval now = {};
     g_kernel.gettimeofday(&now);
-    event->input_event_sec = now.tv_sec;
-    event->input_event_usec = now.tv_usec;
+    struct input_event event;
+    memset(&event, 0, sizeof(event));
+    event.input_event_sec = now.tv_sec;
+    event.input_event_usec = now.tv_usec;
+    event.type = EV_KEY;
+    event.code = KEY_POWER;
+    event.value = value;
+    report_key_event(g_uinputfd, &event, 0);
+    event.type = EV_SYN;
+    event.code = SYN_REPORT;
+    event.value = 0;
+    report_key_event(g_uinputfd, &event, 0);
 }
 
 // Whole seconds from the last Standby to now; negative when the clock went back.
@@ -95,29 +108,6 @@ void report_standby_request(void) {
     if (g_uinputfd < 0) {
         return;
     }
-    struct input_event event;
-
-    memset(&event, 0, sizeof(event));
-    stamp_time_of_day(&event);
-    event.type = EV_KEY;
-    event.code = KEY_POWER;
-    event.value = 1;
-    report_key_event(g_uinputfd, &event, 0);
-    // Each SYN_REPORT keeps its key's time, so it is written here rather than by
-    // report_key_event's sync, which writes a zero time. A lost record is not retried.
-    event.type = EV_SYN;
-    event.code = SYN_REPORT;
-    event.value = 0;
-    report_key_event(g_uinputfd, &event, 0);
-
-    memset(&event, 0, sizeof(event));
-    stamp_time_of_day(&event);
-    event.type = EV_KEY;
-    event.code = KEY_POWER;
-    event.value = 0;
-    report_key_event(g_uinputfd, &event, 0);
-    event.type = EV_SYN;
-    event.code = SYN_REPORT;
-    event.value = 0;
-    report_key_event(g_uinputfd, &event, 0);
+    write_power_key(1);
+    write_power_key(0);
 }

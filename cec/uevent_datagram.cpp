@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include "core/hex_digit.h"
+
 namespace {
 
 // The HDMI device's "change" action, under either of the paths the device has had.
@@ -34,19 +36,6 @@ bool is_hdmi_header(const char *field, size_t length) {
     return false;
 }
 
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 bool is_scanf_space(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
@@ -69,14 +58,14 @@ uint32_t parse_cec_msg(const char *field, size_t length) {
         negative = *p == '-';
         p++;
     }
-    if (end - p >= 3 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && hex_digit(p[2]) >= 0) {
+    if (end - p >= 3 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && hex_digit_value(p[2]) >= 0) {
         p += 2;
     }
     uint64_t value = 0;
     bool any_digit = false;
-    for (; p < end && hex_digit(*p) >= 0; p++) {
+    for (; p < end && hex_digit_value(*p) >= 0; p++) {
         any_digit = true;
-        value = value * 16 + static_cast<uint64_t>(hex_digit(*p));
+        value = value * 16 + static_cast<uint64_t>(hex_digit_value(*p));
         if (value > UINT32_MAX) {
             return 0;
         }

@@ -1,5 +1,7 @@
 #include <string.h>
 
+#include "core/hex_digit.h"
+
 #include "core/protocol.h"
 #include "keymap/keymap.h"
 
@@ -15,19 +17,6 @@ struct customer_name_pattern_t {
 constexpr customer_name_pattern_t k_nec_pattern = {"customer_ir_", 12, 4};
 constexpr customer_name_pattern_t k_rc5_pattern = {"customer_rc5_ir_", 16, 2};
 constexpr char k_suffix[] = ".kl";
-
-int hex_digit_value(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
 
 }  // namespace
 
