@@ -5,8 +5,9 @@
 #include "receiver/receiver.h"
 
 void poll_loop_turn(void) {
-    // A failed poll (a signal) leaves the returned events of the previous wake-up in place;
-    // serving them again would block on a descriptor that has nothing to read.
+    // poll can fail before it writes the returned events back (no memory for its table);
+    // those of the previous wake-up would then be served again, and a read on a descriptor
+    // with nothing to read would block the daemon.
     if (poll(g_poll_set, g_nfds, -1) < 0) {
         return;
     }

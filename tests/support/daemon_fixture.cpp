@@ -106,8 +106,9 @@ void daemon_test::SetUp() {
     device_names.clear();
     ioctl_handler = nullptr;
 
-    char root[] = "/tmp/dravoke-test-XXXXXX";
-    ASSERT_NE(mkdtemp(root), nullptr) << strerror(errno);
+    // gtest's temporary folder: /tmp on a Linux host, /data/local/tmp on a box.
+    std::string root = testing::TempDir() + "dravoke-test-XXXXXX";
+    ASSERT_NE(mkdtemp(&root[0]), nullptr) << strerror(errno);
     root_ = root;
     for (const char *dir : {"dev", "dev/input", "keylayout"}) {
         ASSERT_EQ(mkdir(path(dir).c_str(), 0755), 0);
