@@ -17,7 +17,6 @@ const keymap_observer_t *g_keymap_observer = nullptr;
 
 namespace {
 
-constexpr char k_standard_layout_file[] = "orvex-ir.kl";
 constexpr size_t k_layout_path_size = 512;
 
 // Unset standard entries carry a name that no layout line can give a real key.

@@ -5,6 +5,9 @@
 constexpr int k_keymap_size = 256;
 constexpr int k_max_customer_maps = 18;
 
+// The box's standard remote, in the key layout directory.
+constexpr char k_standard_layout_file[] = "orvex-ir.kl";
+
 // One entry of a scancode-indexed key layout table.
 struct keymap_t {
     int32_t scancode;  // its own index once a line filled it; -1 once paired
