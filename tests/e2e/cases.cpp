@@ -4,6 +4,7 @@
 #include <limits.h>
 #include <linux/uinput.h>
 #include <sched.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -747,6 +748,77 @@ void run_node_outlives_device() {
     umount("/dev/input");
 }
 
+// ---- dravoke-keymap watch beside the daemon ---------------------------------------------
+
+// The integrator's tool reads the receiver beside the daemon: neither takes the other's keys,
+// and the tool follows the node as the daemon does.
+void run_keymap_watch() {
+    uint32_t nec = 0;
+    set_protocol(&nec, sizeof(nec));
+    write_layouts(all_layouts());
+    source_t receiver;
+    if (!check("watch: stand-in receiver created", create_source(k_receiver_name, &receiver) == 0,
+               "uinput refused the device")) {
+        return;
+    }
+    session_t s;
+    daemon_t watch;
+    watch.exited = true;
+    if (open_session(&s, "watch-daemon") && wait_fd_open(s.daemon.pid, receiver.node, true, 2000)) {
+        if (start_program(&watch, "keymap-watch", k_keymap_tool_path, "watch") != 0) {
+            watch.exited = true;
+        }
+        check("watch: finds the receiver by name beside the daemon",
+              !watch.exited && wait_file_has(watch.err_path, "watching " + receiver.node, 5000),
+              "its standard error:\n" + read_file(watch.err_path));
+        run_key_cases(
+            &s, &receiver,
+            {{"watch: the daemon sees every key while the tool watches",
+              {nec_raw(k_nec_a, 5, true), nec_raw(k_nec_a, 5, false), nec_raw(0x1234, 9, true),
+               nec_raw(0x1234, 9, false), nec_raw(k_nec_b, 72, true), nec_raw(k_nec_b, 72, false)},
+              "+103 -103 +139 -139"}});
+        cycle_receiver(&s, &receiver, "watch");
+        bool back = wait_file_has(
+            watch.err_path,
+            "node went away: waiting for it\ndravoke-keymap: watching " + receiver.node, 3000);
+        check("watch: follows the receiver's node away and back", back,
+              "its standard error:\n" + read_file(watch.err_path));
+        run_key_cases(&s, &receiver,
+                      {{"watch: after the node came back, the daemon's keys flow",
+                        {nec_raw(k_nec_a, 13, true), nec_raw(k_nec_a, 13, false)},
+                        "+114 -114"}});
+        const char *lines[] = {
+            "01bf4005 NEC customer 0xbf40 command 5 (0x05) pressed -> 103 DPAD_UP (KEY_UP): "
+            "writes press KEY_UP (103)\n",
+            "00bf4005 NEC customer 0xbf40 command 5 (0x05) released -> 103 DPAD_UP (KEY_UP): "
+            "writes release KEY_UP (103)\n",
+            "01123409 NEC customer 0x1234 command 9 (0x09) pressed: no file for customer 0x1234: "
+            "create customer_ir_1234.kl\n    key 9 ?\n",
+            "00123409 NEC customer 0x1234 command 9 (0x09) released: no file for customer "
+            "0x1234",
+            "017f0148 NEC customer 0x7f01 command 72 (0x48) pressed -> 139 MENU (KEY_MENU): writes "
+            "press KEY_MENU (139)\n",
+            "00bf400d NEC customer 0xbf40 command 13 (0x0d) released -> 114 VOLUME_DOWN "
+            "(KEY_VOLUMEDOWN): writes release KEY_VOLUMEDOWN (114)\n",
+        };
+        std::string missing;
+        for (const char *line : lines) {
+            if (!wait_file_has(watch.out_path, line, 2000)) {
+                missing += std::string("\n  ") + line;
+            }
+        }
+        check("watch: one line per raw code, with its translation or what to do", missing.empty(),
+              "lacks:" + missing + "\nit printed:\n" + read_file(watch.out_path));
+        kill(watch.pid, SIGINT);
+        bool ended = wait_exit(&watch, 2000);
+        check("watch: Ctrl-C ends it with status 0", ended && watch.status == 0,
+              ended ? "status " + std::to_string(watch.status) : "still running");
+    }
+    stop_daemon(&watch);
+    close_session(&s);
+    destroy_source(&receiver);
+}
+
 }  // namespace
 
 int run_cases() {
@@ -761,5 +833,6 @@ int run_cases() {
     run_rc5_session();
     run_nec_session();
     run_node_outlives_device();
+    run_keymap_watch();
     return 0;
 }
