@@ -1,4 +1,5 @@
 #include <errno.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <string.h>
 #include <sys/inotify.h>
@@ -54,7 +55,9 @@ int run_watch(const tool_options_t *options, FILE *out, FILE *err) {
     start_describer(&describer, used);
 
     // The daemon's own poll set layout and receiver handling: slot 0 watches the input
-    // directory, slot 2 holds the receiver, opened without a grab so the daemon keeps it too.
+    // directory, slot 2 holds the receiver, opened without a grab so the daemon keeps it too,
+    // and read-only.
+    g_receiver_open_mode = O_RDONLY;
     struct pollfd slots[k_poll_slots];
     empty_slots(slots);
     slots[k_slot_inotify].fd = inotify_init1(IN_CLOEXEC);
