@@ -9,6 +9,7 @@
 #include <stdio.h>
 
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -86,11 +87,13 @@ int run_watch(const tool_options_t *options, FILE *out, FILE *err);
 // Describes raw codes the way the daemon would handle them one after the other, keeping the
 // virtual keyboard's key state for each protocol.
 struct raw_describer_t {
-    std::vector<const layout_build_t *> builds;
+    std::vector<std::unique_ptr<layout_build_t>> builds;  // one per protocol
     std::vector<int> key_down;                // per build: the standard scancode held, 0 when none
     std::vector<std::set<uint32_t>> offered;  // per build: customer << 8 | command given "key N ?"
 };
-void start_describer(raw_describer_t *describer, const std::vector<const layout_build_t *> &builds);
+// Builds the tables of each protocol the options name. Returns 0, or -1 when the folder
+// cannot be listed, which is reported on err.
+int start_describer(raw_describer_t *describer, const tool_options_t *options, FILE *err);
 // One line per protocol for one receiver event, each ending in a newline; "" when the event
 // is a synchronisation record that changes nothing.
 std::string describe_event(raw_describer_t *describer, const struct input_event *event);

@@ -48,7 +48,7 @@ std::string translate(const struct input_event *event, key_report_t *report, int
 
 std::string describe_one(raw_describer_t *describer, size_t b, const struct input_event *event,
                          bool *changes) {
-    const layout_build_t *build = describer->builds[b];
+    const layout_build_t *build = describer->builds[b].get();
     use_layouts(build);
     key_report_t report;
     std::string written = translate(event, &report, &describer->key_down[b]);
@@ -131,11 +131,18 @@ int parse_raw(const std::string &text, uint32_t *value) {
 
 }  // namespace
 
-void start_describer(raw_describer_t *describer,
-                     const std::vector<const layout_build_t *> &builds) {
-    describer->builds = builds;
-    describer->key_down.assign(builds.size(), 0);
-    describer->offered.assign(builds.size(), std::set<uint32_t>());
+int start_describer(raw_describer_t *describer, const tool_options_t *options, FILE *err) {
+    for (int32_t protocol : options->protocols) {
+        describer->builds.push_back(std::make_unique<layout_build_t>());
+        if (build_layouts(options->dir.c_str(), protocol, describer->builds.back().get()) != 0) {
+            fprintf(err, "dravoke-keymap: cannot list %s: %s\n", options->dir.c_str(),
+                    strerror(describer->builds.back()->dir_error));
+            return -1;
+        }
+    }
+    describer->key_down.assign(describer->builds.size(), 0);
+    describer->offered.assign(describer->builds.size(), std::set<uint32_t>());
+    return 0;
 }
 
 std::string describe_event(raw_describer_t *describer, const struct input_event *event) {
@@ -175,19 +182,10 @@ int run_decode(const tool_options_t *options, FILE *out, FILE *err) {
         }
         raws.push_back(value);
     }
-    std::vector<std::unique_ptr<layout_build_t>> builds;
-    std::vector<const layout_build_t *> used;
-    for (int32_t protocol : options->protocols) {
-        builds.push_back(std::make_unique<layout_build_t>());
-        if (build_layouts(options->dir.c_str(), protocol, builds.back().get()) != 0) {
-            fprintf(err, "dravoke-keymap: cannot list %s: %s\n", options->dir.c_str(),
-                    strerror(builds.back()->dir_error));
-            return 1;
-        }
-        used.push_back(builds.back().get());
-    }
     raw_describer_t describer;
-    start_describer(&describer, used);
+    if (start_describer(&describer, options, err) != 0) {
+        return 1;
+    }
     for (uint32_t raw : raws) {
         struct input_event event;
         memset(&event, 0, sizeof(event));

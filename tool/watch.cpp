@@ -40,19 +40,10 @@ void empty_slots(struct pollfd *slots) {
 }  // namespace
 
 int run_watch(const tool_options_t *options, FILE *out, FILE *err) {
-    std::vector<std::unique_ptr<layout_build_t>> builds;
-    std::vector<const layout_build_t *> used;
-    for (int32_t protocol : options->protocols) {
-        builds.push_back(std::make_unique<layout_build_t>());
-        if (build_layouts(options->dir.c_str(), protocol, builds.back().get()) != 0) {
-            fprintf(err, "dravoke-keymap: cannot list %s: %s\n", options->dir.c_str(),
-                    strerror(builds.back()->dir_error));
-            return 1;
-        }
-        used.push_back(builds.back().get());
-    }
     raw_describer_t describer;
-    start_describer(&describer, used);
+    if (start_describer(&describer, options, err) != 0) {
+        return 1;
+    }
 
     // The daemon's own poll set layout and receiver handling: slot 0 watches the input
     // directory, slot 2 holds the receiver, opened without a grab so the daemon keeps it too,
