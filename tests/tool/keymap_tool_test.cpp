@@ -333,8 +333,9 @@ TEST_F(keymap_tool, show_prints_the_daemons_tables) {
             }
         }
         ASSERT_EQ(tool.size(), daemon.size()) << shown.out;
-        EXPECT_EQ(memcmp(tool.data(), daemon.data(), daemon.size() * sizeof(customer_map_t)), 0)
-            << shown.out;
+        for (size_t t = 0; t < daemon.size(); t++) {
+            EXPECT_EQ(memcmp(&tool[t], &daemon[t], sizeof(customer_map_t)), 0) << shown.out;
+        }
     }
 }
 
