@@ -315,7 +315,7 @@ int translated_buttons(const layout_build_t *build) {
 
 }  // namespace
 
-int run_check(const tool_options_t *options, FILE *out) {
+int run_check(const tool_options_t *options, FILE *out, check_totals_t *totals) {
     report_t report;
     bool single = options->protocols.size() == 1;
     int tables = 0;
@@ -381,14 +381,30 @@ int run_check(const tool_options_t *options, FILE *out) {
         const char *label = severity == k_error     ? "error"
                             : severity == k_warning ? "warning"
                                                     : "note";
-        if (d.line > 0) {
+        if (out != nullptr && d.line > 0) {
             fprintf(out, "%s:%d: %s: %s\n", d.path.c_str(), d.line, label, d.text.c_str());
-        } else {
+        } else if (out != nullptr) {
             fprintf(out, "%s: %s: %s\n", d.path.c_str(), label, d.text.c_str());
         }
     }
-    fprintf(out, "%s%s%s; %d warning%s, %d error%s\n", summary.c_str(), summary.empty() ? "" : " ",
-            ("(" + options->protocol_origin + ")").c_str(), warnings, warnings == 1 ? "" : "s",
-            errors, errors == 1 ? "" : "s");
+    char counts[64];
+    snprintf(counts, sizeof(counts), "%d warning%s, %d error%s", warnings, warnings == 1 ? "" : "s",
+             errors, errors == 1 ? "" : "s");
+    if (out != nullptr) {
+        fprintf(out, "%s%s(%s); %s\n", summary.c_str(), summary.empty() ? "" : " ",
+                options->protocol_origin.c_str(), counts);
+    }
+    if (totals != nullptr) {
+        totals->first_error.clear();
+        for (const diagnostic_t &d : sorted) {
+            if (totals->first_error.empty() && d.severity == k_error) {
+                totals->first_error =
+                    (d.path == options->dir ? "" : base_name(d.path) + ": ") + d.text;
+            }
+        }
+        totals->warnings = warnings;
+        totals->errors = errors;
+        totals->summary = summary + (summary.empty() ? "" : "; ") + counts;
+    }
     return errors > 0 ? 1 : 0;
 }

@@ -16,6 +16,7 @@ const char k_usage[] =
     "show [DIR]      print the customer tables the daemon builds\n"
     "decode RAW...   decode raw codes as getevent prints them, and say what they give\n"
     "watch           print each raw code the receiver reports, and what it gives\n"
+    "doctor          check that the box is set up for the daemon, and say what to fix\n"
     "\n"
     "--dir DIR            key layout folder (default %s)\n"
     "--protocol nec|rc5   IR protocol (default: the receiver driver's, read from\n"
@@ -32,7 +33,7 @@ struct command_t {
 };
 
 int check_command(const tool_options_t *options, FILE *out, FILE *) {
-    return run_check(options, out);
+    return run_check(options, out, nullptr);
 }
 
 int show_command(const tool_options_t *options, FILE *out, FILE *) {
@@ -76,6 +77,15 @@ const command_t k_commands[] = {
      "edit. Follows the receiver's node as it goes and returns; Ctrl-C ends. Tables from\n"
      "DIR (default %s).\n",
      run_watch, false, false, false},
+    {"doctor",
+     "usage: dravoke-keymap doctor [--dir DIR]\n"
+     "\n"
+     "Checks, in the order the daemon needs them, that the box is set up for it: /dev/uinput,\n"
+     "the receiver, the protocol file, the key layouts (DIR, default %s), the daemon\n"
+     "itself, Android's key layout for the virtual keyboard, and SELinux denials. One line\n"
+     "each: ok, warn or FAIL, with what to do. Changes nothing; run it as root to see all.\n"
+     "Exit status: 0 when nothing FAILs, 1 otherwise.\n",
+     run_doctor, false, false, false},
 };
 
 int usage_error(FILE *err, const char *command, const std::string &message) {

@@ -79,7 +79,18 @@ struct tool_options_t {
     std::vector<std::string> args;  // what is left: RAW codes for decode
 };
 
-int run_check(const tool_options_t *options, FILE *out);
+// What check found, in numbers and in its summary's words.
+struct check_totals_t {
+    int warnings;
+    int errors;
+    std::string summary;
+    std::string first_error;  // its file's name and the text, "" when none
+};
+
+// Prints check's diagnostics and summary on out, when out is not null, and gives the totals,
+// when totals is not null. Returns 1 when an error was found, else 0.
+int run_check(const tool_options_t *options, FILE *out, check_totals_t *totals);
+int run_doctor(const tool_options_t *options, FILE *out, FILE *err);
 int run_show(const tool_options_t *options, FILE *out);
 int run_decode(const tool_options_t *options, FILE *out, FILE *err);
 int run_watch(const tool_options_t *options, FILE *out, FILE *err);

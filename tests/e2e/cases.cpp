@@ -14,6 +14,8 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <functional>
+
 #include "e2e.h"
 
 namespace {
@@ -819,6 +821,106 @@ void run_keymap_watch() {
     destroy_source(&receiver);
 }
 
+// ---- dravoke-keymap doctor -----------------------------------------------------------------
+
+std::string doctor_report(int *status) {
+    daemon_t d;
+    if (start_program(&d, "doctor", k_keymap_tool_path, "doctor") != 0 || !wait_exit(&d, 10000)) {
+        stop_daemon(&d);
+        *status = -1;
+        return "(did not end)";
+    }
+    *status = d.status;
+    return read_file(d.out_path);
+}
+
+// The doctor on a box set up as ueventd and the build would set it up, then with one thing
+// broken at a time: each is reported with its fix, and everything else stays ok.
+void run_doctor_states() {
+    uint32_t nec = 0;
+    set_protocol(&nec, sizeof(nec));
+    // A clean set: one remote whose every button translates, and Android's layout for the
+    // virtual keyboard.
+    const std::vector<std::pair<std::string, std::string>> layouts = {
+        {"orvex-ir.kl", k_standard_layout},
+        {std::string(k_keyboard_name) + ".kl", k_standard_layout},
+        {"customer_ir_7F01.kl", k_nec_b_layout}};
+    write_layouts(layouts);
+    source_t receiver;
+    if (!check("doctor: stand-in receiver created", create_source(k_receiver_name, &receiver) == 0,
+               "uinput refused the device")) {
+        return;
+    }
+    // ueventd's modes: /dev/uinput 0660 uhid uhid, /dev/input/* 0660 root input.
+    bool moded = chown("/dev/uinput", 3011, 3011) == 0 && chmod("/dev/uinput", 0660) == 0 &&
+                 chown(receiver.node.c_str(), 0, 1004) == 0 &&
+                 chmod(receiver.node.c_str(), 0660) == 0;
+    check("doctor: nodes given the box's owners and modes", moded, strerror(errno));
+    session_t s;
+    if (open_session(&s, "doctor") && wait_fd_open(s.daemon.pid, receiver.node, true, 2000)) {
+        std::vector<std::string> no_customer;
+        const struct {
+            const char *state;
+            std::function<void()> break_it;
+            std::function<void()> mend;
+            const char *line;  // the line that must report it, with its fix; null: all ok
+        } states[] = {
+            {"everything in place", [] {}, [] {}, nullptr},
+            {"daemon not running", [&] { close_session(&s); },
+             [&] {
+                 open_session(&s, "doctor");
+                 wait_fd_open(s.daemon.pid, receiver.node, true, 2000);
+             },
+             "FAIL  daemon: dravoke is not running: start it"},
+            {"protocol file absent", [] { unload_module("orvex_ir_protocol"); },
+             [&] {
+                 load_module(k_protocol_module);
+                 set_protocol(&nec, sizeof(nec));
+             },
+             "warn  protocol: /proc/orvex_ir_protocol cannot be read (No such file or directory): "
+             "the daemon uses NEC; the receiver's driver should provide it"},
+            {"no customer layout",
+             [&] {
+                 write_layouts({layouts[0], layouts[1]});
+             },
+             [&] { write_layouts(layouts); },
+             "FAIL  key layouts: /system/usr/keylayout: NEC: 0 tables, 0 buttons translated; 0 "
+             "warnings, 1 error; first: no NEC customer layout (customer_ir_XXXX.kl)"},
+        };
+        for (const auto &state : states) {
+            state.break_it();
+            int status;
+            std::string report = doctor_report(&status);
+            state.mend();
+            std::string wrong;
+            int lines = 0;
+            for (size_t at = 0; at < report.size();) {
+                size_t end = report.find('\n', at);
+                std::string line = report.substr(at, end - at);
+                at = end == std::string::npos ? report.size() : end + 1;
+                if (line.compare(0, 7, "doctor:") == 0) {
+                    continue;
+                }
+                lines++;
+                bool expected_here =
+                    state.line != nullptr && line.compare(0, strlen(state.line), state.line) == 0;
+                if (!expected_here && line.compare(0, 4, "ok  ") != 0) {
+                    wrong += "\n  " + line;
+                }
+            }
+            bool reported = state.line == nullptr || report.find(state.line) != std::string::npos;
+            int want_status = state.line != nullptr && state.line[0] == 'F' ? 1 : 0;
+            check(std::string("doctor: ") + state.state,
+                  lines == 7 && wrong.empty() && reported && status == want_status,
+                  "status " + std::to_string(status) +
+                      (reported ? "" : "; lacks: " + std::string(state.line)) +
+                      (wrong.empty() ? "" : "; not ok:" + wrong) + "\nit printed:\n" + report);
+        }
+    }
+    close_session(&s);
+    destroy_source(&receiver);
+}
+
 }  // namespace
 
 int run_cases() {
@@ -834,5 +936,6 @@ int run_cases() {
     run_nec_session();
     run_node_outlives_device();
     run_keymap_watch();
+    run_doctor_states();
     return 0;
 }

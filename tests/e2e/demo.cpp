@@ -120,13 +120,21 @@ int run_demo() {
     }
     uint32_t nec = 0;
     set_protocol(&nec, sizeof(nec));
-    write_layouts(all_layouts());
+    // The box's layouts, and Android's own layout for the virtual keyboard: the standard keys.
+    auto layouts = all_layouts();
+    layouts.push_back({std::string(k_keyboard_name) + ".kl", layouts[0].second});
+    write_layouts(layouts);
     print_layouts();
 
     source_t receiver;
     if (create_source(k_receiver_name, &receiver) != 0) {
         printf("demo: cannot create the stand-in receiver\n");
         return -1;
+    }
+    // The owners and modes a box's ueventd gives these nodes.
+    if (chown("/dev/uinput", 3011, 3011) != 0 || chmod("/dev/uinput", 0660) != 0 ||
+        chown(receiver.node.c_str(), 0, 1004) != 0 || chmod(receiver.node.c_str(), 0660) != 0) {
+        printf("demo: cannot give the nodes a box's owners and modes\n");
     }
     printf("\nStand-in IR receiver \"orvex-ir\" is %s. Starting dravoke ...\n",
            receiver.node.c_str());
@@ -193,9 +201,13 @@ int run_demo() {
                read_file(watch.err_path).c_str(), read_file(watch.out_path).c_str());
     }
     stop_daemon(&watch);
+    show_check();
+    printf(
+        "\n>>> Last, is this box set up right? One line a check, in the order the daemon needs\n"
+        "    them, with what to do for anything not ok\n");
+    show_command(std::string(k_keymap_tool_path) + " doctor");
     close(keyboard);
     stop_daemon(&daemon);
     destroy_source(&receiver);
-    show_check();
     return 0;
 }
