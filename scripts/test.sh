@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Every test of the project, from a fresh clone: the unit tests in a normal build and in an
 # AddressSanitizer + UndefinedBehaviorSanitizer build, then cross-built for the boxes' ARM
-# classes (armhf, arm64) and run under qemu-user.
+# classes (armhf, arm64) and run under qemu-user; then the real-kernel bench on x86_64 and on
+# armhf, the boxes' own class.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh cmake make g++ libgtest-dev libbenchmark-dev android-liblog-dev clang-format \
-    googletest g++-arm-linux-gnueabihf g++-aarch64-linux-gnu qemu-user-static blueprint-tools clang
+    googletest g++-arm-linux-gnueabihf g++-aarch64-linux-gnu qemu-user-static blueprint-tools clang \
+    android-liblog-dev:armhf android-liblog-dev:arm64
 
 jobs=$(nproc)
 run_suite() {
