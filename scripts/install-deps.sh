@@ -18,7 +18,7 @@ echo "installing: ${missing[*]}"
 for package in "${missing[@]}"; do
     arch=${package#*:}
     if [ "$arch" != "$package" ] && [ "$arch" != "$(dpkg --print-architecture)" ] &&
-        ! dpkg --print-foreign-architectures | grep -qx "$arch"; then
+        ! grep -qx "$arch" <<<"$(dpkg --print-foreign-architectures)"; then
         $sudo dpkg --add-architecture "$arch"
     fi
 done

@@ -48,7 +48,8 @@ install_missing() {
     apt-get install -y -qq --no-install-recommends "${need[@]}" >&2
 }
 
-if [ "$arch" = armhf ] && ! dpkg --print-foreign-architectures | grep -qx armhf; then
+# Read whole first: under pipefail, grep -q stopping early could fail the pipe.
+if [ "$arch" = armhf ] && ! grep -qx armhf <<<"$(dpkg --print-foreign-architectures)"; then
     log "adding the armhf architecture to dpkg"
     dpkg --add-architecture armhf
     apt-get update -qq >&2
