@@ -114,6 +114,20 @@ unpack() {
     echo "$pkg $ver" >"$dest.stamp"
 }
 
+# The armmp headers, unpacked rather than installed (their build tools are armhf programs):
+# the host's packages of the same kbuild and common headers take their place, and the
+# module is cross-compiled with the cross compiler of the GCC version the kernel names.
+unpack_armhf_headers() {
+    local kbuild
+    unpack "linux-headers-$kver:armhf" "$guest/headers"
+    install_missing $(apt-cache show --no-all-versions "linux-headers-$kver:armhf" |
+        sed -n 's/^Depends: //p' | tr ',' '\n' | awk '$1 ~ /^linux-(headers-.*-common|kbuild-)/ {print $1}')
+    kbuild=$(readlink "$headers/scripts")  # ../../lib/linux-kbuild-X.Y/scripts
+    kbuild=$(dirname "${kbuild#../../}")
+    mkdir -p "$guest/headers/usr/lib"
+    ln -sfn "/usr/$kbuild" "$guest/headers/usr/$kbuild"
+}
+
 # The stand-in for the receiver driver's procfs file, built against the matching headers.
 if [ "$arch" = x86_64 ]; then
     headers=/usr/src/linux-headers-$kver
@@ -123,22 +137,13 @@ if [ "$arch" = x86_64 ]; then
     fi
     kmod_make=()
 else
-    # The guest's own busybox, and the armmp headers unpacked rather than installed: their
-    # build tools (kbuild) and shared headers are the host's packages of the same names,
-    # and the module is cross-compiled with the cross compiler of the same GCC version.
-    unpack busybox-static:armhf "$guest/busybox"
-    unpack "linux-headers-$kver:armhf" "$guest/headers"
-    install_missing $(apt-cache show --no-all-versions "linux-headers-$kver:armhf" |
-        sed -n 's/^Depends: //p' | tr ',' '\n' | awk '$1 ~ /^linux-(headers-.*-common|kbuild-)/ {print $1}')
+    unpack busybox-static:armhf "$guest/busybox"  # the guest's own
     headers=$guest/headers/usr/src/linux-headers-$kver
-    kbuild=$(readlink "$headers/scripts")  # ../../lib/linux-kbuild-X.Y/scripts
-    kbuild=$(dirname "${kbuild#../../}")
-    mkdir -p "$guest/headers/usr/lib"
-    ln -sfn "/usr/$kbuild" "$guest/headers/usr/$kbuild"
     kmod_make=(ARCH=arm CROSS_COMPILE=arm-linux-gnueabihf-)
 fi
 kmod_sum=$(cat "$here"/kmod/* | sha256sum | cut -c1-16)
 if [ "$(cat "$guest/kmod.stamp" 2>/dev/null)" != "$kmod_sum" ]; then
+    [ "$arch" = x86_64 ] || unpack_armhf_headers
     log "building the test kernel module"
     rm -rf "$guest/kmod"
     cp -r "$here/kmod" "$guest/kmod"
