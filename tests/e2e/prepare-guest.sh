@@ -118,10 +118,11 @@ unpack() {
 # the host's packages of the same kbuild and common headers take their place, and the
 # module is cross-compiled with the cross compiler of the GCC version the kernel names.
 unpack_armhf_headers() {
-    local kbuild
+    local kbuild deps
     unpack "linux-headers-$kver:armhf" "$guest/headers"
-    install_missing $(apt-cache show --no-all-versions "linux-headers-$kver:armhf" |
+    mapfile -t deps < <(apt-cache show --no-all-versions "linux-headers-$kver:armhf" |
         sed -n 's/^Depends: //p' | tr ',' '\n' | awk '$1 ~ /^linux-(headers-.*-common|kbuild-)/ {print $1}')
+    install_missing "${deps[@]}"
     kbuild=$(readlink "$headers/scripts")  # ../../lib/linux-kbuild-X.Y/scripts
     kbuild=$(dirname "${kbuild#../../}")
     mkdir -p "$guest/headers/usr/lib"
