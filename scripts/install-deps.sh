@@ -13,5 +13,14 @@ done
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 echo "installing: ${missing[*]}"
+# A package named with an architecture (android-liblog-dev:armhf) comes through Debian's
+# multiarch, which dpkg must be told about first.
+for package in "${missing[@]}"; do
+    arch=${package#*:}
+    if [ "$arch" != "$package" ] && [ "$arch" != "$(dpkg --print-architecture)" ] &&
+        ! grep -qx "$arch" <<<"$(dpkg --print-foreign-architectures)"; then
+        $sudo dpkg --add-architecture "$arch"
+    fi
+done
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

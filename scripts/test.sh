@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Every test of the project, from a fresh clone: the unit tests in a normal build and in an
 # AddressSanitizer + UndefinedBehaviorSanitizer build, then cross-built for the boxes' ARM
-# classes (armhf, arm64) and run under qemu-user.
+# classes (armhf, arm64) and run under qemu-user; then the real-kernel bench on x86_64 and on
+# armhf, the boxes' own class.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh cmake make g++ libgtest-dev libbenchmark-dev android-liblog-dev clang-format \
-    googletest g++-arm-linux-gnueabihf g++-aarch64-linux-gnu qemu-user-static blueprint-tools clang
+    googletest g++-arm-linux-gnueabihf g++-aarch64-linux-gnu qemu-user-static blueprint-tools clang \
+    android-liblog-dev:armhf android-liblog-dev:arm64
 
 jobs=$(nproc)
 run_suite() {
@@ -50,5 +52,28 @@ git ls-files '*.cpp' '*.h' '*.c' | xargs -r clang-format --dry-run -Werror
 unformatted=$(bpfmt -l Android.bp)
 [ -z "$unformatted" ] || { echo "bpfmt would change: $unformatted" >&2; exit 1; }
 
-echo "== real-kernel end-to-end bench (QEMU guest)"
-tests/e2e/run.sh "$PWD"
+# Both architectures run even when the first fails; the tallies close the output.
+tallies=()
+passed=0
+failed=0
+for arch in x86_64 armhf; do
+    echo "== real-kernel end-to-end bench on $arch (QEMU guest)"
+    log=$(mktemp)
+    set +e
+    tests/e2e/run.sh "$PWD" --arch "$arch" | tee "$log"
+    status=${PIPESTATUS[0]}
+    set -e
+    tally=$(tail -n1 "$log" | grep -E '^[0-9]+ passed, [0-9]+ failed$' || echo "0 passed, 1 failed")
+    wall=$(sed -n "s/^e2e: $arch wall time //p" "$log")
+    rm -f "$log"
+    read -r arch_passed _ arch_failed _ <<<"$tally"
+    # A run that failed without a failed case (a build error, no guest) counts as one.
+    [ "$status" -ne 0 ] && [ "$arch_failed" -eq 0 ] && arch_failed=1
+    tallies+=("$arch (wall time ${wall:-?}): $arch_passed passed, $arch_failed failed")
+    passed=$((passed + arch_passed))
+    failed=$((failed + arch_failed))
+done
+echo "== real-kernel end-to-end bench, both architectures"
+printf '%s\n' "${tallies[@]}"
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]

@@ -2,15 +2,15 @@
 # Runs the built daemon on a host without the box's drivers: it must write its protocol
 # line into a pipe, log start-up's first steps on stderr in order, and exit 0 at the
 # missing /dev/uinput.
-daemon=$1
+#   bare_host_run.sh [EMULATOR...] DAEMON
 if [ -e /dev/uinput ] || [ -e /proc/orvex_ir_protocol ]; then
     echo "this host has /dev/uinput or the protocol file: not a bare host"
     exit 77
 fi
 err=$(mktemp) || exit 1
 trap 'rm -f "$err"' EXIT
-out=$("$daemon" 2>"$err" | cat)
-"$daemon" >/dev/null 2>&1
+out=$("$@" 2>"$err" | cat)
+"$@" >/dev/null 2>&1
 status=$?
 # liblog's host format: tag, priority letter, time, pids, message.
 got="$out

@@ -1,8 +1,13 @@
 # Shared by run.sh and demo.sh: builds what the guest runs and boots it. Sourced, not run.
 # Everything built lands under the cache, outside the source tree.
+# The caller may set e2e_arch first: x86_64 (the default) or armhf, the boxes' own class.
 
 e2e_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+e2e_arch=${e2e_arch:-x86_64}
 e2e_cache=/var/cache/dravoke-e2e
+if [ "$e2e_arch" = armhf ]; then
+    e2e_cache=$e2e_cache/armhf  # as prepare-guest.sh lays it out
+fi
 
 # Prints "<module>.ko" names of a module and its dependencies, dependencies first.
 e2e_module_order() {
@@ -18,10 +23,15 @@ e2e_module_order() {
 # Builds the initramfs (busybox, modules, init) once per kernel and init script.
 # Sets e2e_initramfs.
 e2e_build_initramfs() {
-    local guest=$1 kver moddir key tree m
+    local guest=$1 kver moddir key tree m busybox=/bin/busybox transport=virtio_pci
+    if [ "$e2e_arch" = armhf ]; then
+        # The guest's own busybox; ARM's virt machine puts virtio devices on MMIO.
+        busybox=$guest/busybox/bin/busybox
+        transport=virtio_mmio
+    fi
     kver=$(basename "$guest")
     moddir=$guest/root/lib/modules/$kver
-    key=$(cat "$e2e_here/guest-init.sh" /bin/busybox "$guest/kmod/orvex_ir_protocol.ko" |
+    key=$(cat "$e2e_here/guest-init.sh" "$busybox" "$guest/kmod/orvex_ir_protocol.ko" |
         sha256sum | cut -c1-16)
     e2e_initramfs=$guest/initramfs-$key.cpio
     [ -f "$e2e_initramfs" ] && return 0
@@ -30,12 +40,12 @@ e2e_build_initramfs() {
     mkdir -p "$tree/bin" "$tree/modules" "$tree/dev"
     # The kernel opens the console before init runs, so the node must be in the archive.
     mknod -m 600 "$tree/dev/console" c 5 1
-    cp /bin/busybox "$tree/bin/busybox"
+    cp "$busybox" "$tree/bin/busybox"
     cp "$e2e_here/guest-init.sh" "$tree/init"
     chmod 755 "$tree/init"
     # Loaded by init: the shared folder's transport and evdev. The driver itself loads
     # uinput and the protocol stand-in, since some cases need them absent.
-    for m in virtio_pci 9pnet_virtio 9p evdev; do
+    for m in "$transport" 9pnet_virtio 9p evdev; do
         e2e_module_order "$moddir" "$m"
     done | awk '!seen[$0]++' >"$tree/modules/boot.order"
     for m in $(cat "$tree/modules/boot.order") uinput.ko; do
@@ -48,40 +58,46 @@ e2e_build_initramfs() {
 }
 
 # Builds the daemon from the given repository (Release, as a box would run it) and the
-# static test programs. Sets e2e_daemon and e2e_tools.
+# static test programs; for armhf with the repository's own toolchain file and the same
+# cross compiler. Sets e2e_daemon and e2e_tools.
 e2e_build_binaries() {
-    local root=$1 key bdir
+    local root=$1 key bdir cross=() tools_cc=()
+    if [ "$e2e_arch" = armhf ]; then
+        cross=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/armhf.cmake")
+        tools_cc=(CXX=arm-linux-gnueabihf-g++ CC=arm-linux-gnueabihf-gcc CROSS_FLAGS=-Wno-psabi)
+    fi
     key=$(echo "$root" | sha256sum | cut -c1-12)
     bdir=$e2e_cache/build/$key
     mkdir -p "$bdir"
-    cmake -S "$root" -B "$bdir/daemon" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >"$bdir/cmake.log" 2>&1 ||
-        { cat "$bdir/cmake.log" >&2; return 1; }
+    cmake -S "$root" -B "$bdir/daemon" "${cross[@]}" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+        >"$bdir/cmake.log" 2>&1 || { cat "$bdir/cmake.log" >&2; return 1; }
     cmake --build "$bdir/daemon" --target dravoke dravoke-keymap -j "$(nproc)" >"$bdir/build.log" 2>&1 ||
         { cat "$bdir/build.log" >&2; return 1; }
     e2e_daemon=$bdir/daemon/dravoke
     e2e_keymap_tool=$bdir/daemon/dravoke-keymap
     e2e_tools=$bdir/tools
     mkdir -p "$e2e_tools"
-    make -s -C "$e2e_here" -f tools.mk OUT="$e2e_tools" >&2
+    make -s -C "$e2e_here" -f tools.mk OUT="$e2e_tools" "${tools_cc[@]}" >&2
 }
 
 # Lays out the shared folder: the binaries at the paths the guest runs them from, and
 # the shared libraries the daemon needs at the paths the host's loader found them.
 e2e_make_share() {
-    local share=$1 mode=$2 lib
+    local share=$1 mode=$2 lib ldd=(ldd)
+    # An armhf program's libraries, as its own loader finds them (Debian's multiarch
+    # packages of the target, the cross-built daemon's liblog among them), under qemu-user.
+    [ "$e2e_arch" = armhf ] && ldd=(qemu-arm-static /lib/ld-linux-armhf.so.3 --list)
     rm -rf "$share"
     mkdir -p "$share/sysroot/usr/bin" "$share/sysroot/etc" "$share/out"
     cp "$e2e_daemon" "$share/sysroot/usr/bin/dravoke"
     cp "$e2e_keymap_tool" "$share/sysroot/usr/bin/dravoke-keymap"
     cp "$e2e_tools/e2e-driver" "$e2e_tools/e2e-forwarder" "$share/sysroot/usr/bin/"
-    for lib in $(ldd "$e2e_daemon" | awk '/=> \// {print $3} /^\s*\/.*ld-linux/ {print $1}'); do
+    for lib in $("${ldd[@]}" "$e2e_daemon" | awk '/=> \// {print $3} /^[ \t]*\/.*ld-linux/ {print $1}'); do
         mkdir -p "$share/sysroot$(dirname "$lib")"
         cp -L "$lib" "$share/sysroot$lib"
     done
     # The loader finds liblog in its own folder only through the host's cache.
     cp /etc/ld.so.cache "$share/sysroot/etc/"
-    [ -e /lib64 ] && [ ! -e "$share/sysroot/lib64" ] && mkdir -p "$share/sysroot/lib64" &&
-        cp -L /lib64/ld-linux-x86-64.so.2 "$share/sysroot/lib64/"
     echo "$mode" >"$share/mode"
 }
 
@@ -90,6 +106,10 @@ e2e_make_share() {
 # banner removed.
 e2e_boot() {
     local guest=$1 share=$2 rc
+    if [ "$e2e_arch" = armhf ]; then
+        e2e_boot_armhf "$guest" "$share"
+        return
+    fi
     set +e
     timeout 270 qemu-system-x86_64 -M pc -accel tcg -cpu max -smp 1 -m 512 \
         -kernel "$guest/vmlinux" -initrd "$e2e_initramfs" \
@@ -103,6 +123,29 @@ e2e_boot() {
     # isa-debug-exit reports ((status + 1) << 1) | 1; anything else means no status arrived.
     if [ $((rc & 1)) -eq 1 ] && [ "$rc" -ge 3 ] && [ "$rc" -ne 125 ] && [ "$rc" -lt 256 ]; then
         return $(((rc >> 1) - 1))
+    fi
+    echo "guest: no status from the guest (qemu exit $rc)" >&2
+    return 125
+}
+
+# ARM's virt machine has no exit port: the guest's init writes the driver's status to the
+# shared folder and powers off through PSCI, after which QEMU exits 0.
+e2e_boot_armhf() {
+    local guest=$1 share=$2 rc status
+    rm -f "$share/out/status"
+    set +e
+    timeout 270 qemu-system-arm -M virt -cpu cortex-a15 -smp 1 -m 512 \
+        -kernel "$guest/root/boot/vmlinuz-$(basename "$guest")" -initrd "$e2e_initramfs" \
+        -append "console=ttyAMA0 quiet loglevel=1 panic=-1" \
+        -nographic -no-reboot -monitor none -serial stdio -nodefaults \
+        -fsdev local,path="$share",security_model=none,id=share \
+        -device virtio-9p-device,fsdev=share,mount_tag=share \
+        </dev/null | tr -d '\r'
+    rc=${PIPESTATUS[0]}
+    set -e
+    status=$(cat "$share/out/status" 2>/dev/null || true)
+    if [ "$rc" -eq 0 ] && [[ "$status" =~ ^[0-9]+$ ]] && [ "$status" -lt 256 ]; then
+        return "$status"
     fi
     echo "guest: no status from the guest (qemu exit $rc)" >&2
     return 125

@@ -1,4 +1,5 @@
 // Guest-side helpers: stand-in devices, daemon processes, logs, event nodes, /proc figures.
+#include <ctype.h>
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -394,13 +395,30 @@ bool wait_file_has(const std::string &path, const std::string &text, int timeout
     return true;
 }
 
+// poll and ppoll by this architecture's numbers; 32-bit ones also have a ppoll with
+// 64-bit time, and 64-bit ARM has no poll.
+static bool is_poll_call(long nr) {
+#ifdef SYS_poll
+    if (nr == SYS_poll) {
+        return true;
+    }
+#endif
+#ifdef SYS_ppoll_time64
+    if (nr == SYS_ppoll_time64) {
+        return true;
+    }
+#endif
+    return nr == SYS_ppoll;
+}
+
 bool wait_idle(pid_t pid, int timeout_ms) {
     std::string path = "/proc/" + std::to_string(pid) + "/syscall";
     uint64_t deadline = now_ms() + static_cast<uint64_t>(timeout_ms);
     do {
-        // Blocked in poll (7) or ppoll (271): nothing is pending for the daemon.
+        // Blocked in the poll family: nothing is pending for the daemon.
         std::string s = read_file(path);
-        if (s.compare(0, 2, "7 ") == 0 || s.compare(0, 4, "271 ") == 0) {
+        if (!s.empty() && isdigit(static_cast<unsigned char>(s[0])) &&
+            is_poll_call(strtol(s.c_str(), nullptr, 10))) {
             return true;
         }
         if (s.empty()) {

@@ -1,15 +1,32 @@
 #!/bin/bash
 # The real-kernel end-to-end bench: builds the daemon from the repository given (default:
 # this checkout), boots Debian's kernel in QEMU and runs the cases and the latency bench
-# against the unmodified binary. Exits non-zero on any failed case.
-#   tests/e2e/run.sh [REPO-ROOT]
+# against the unmodified binary. Exits non-zero on any failed case. With --arch armhf, the
+# boxes' own class, the daemon and the guest's programs are cross-built and run on
+# Debian's armhf kernel.
+#   tests/e2e/run.sh [REPO-ROOT] [--arch x86_64|armhf]
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "${1:-$here/../..}" && pwd)
+root_arg=
+arch=x86_64
+while [ $# -gt 0 ]; do
+    case $1 in
+    --arch)
+        arch=${2:?--arch takes x86_64 or armhf}
+        shift 2
+        ;;
+    *)
+        root_arg=$1
+        shift
+        ;;
+    esac
+done
+root=$(cd "${root_arg:-$here/../..}" && pwd)
 start=$(date +%s)
 
-guest=$("$here/prepare-guest.sh" | tail -n1)
+guest=$("$here/prepare-guest.sh" --arch "$arch" | tail -n1)
+e2e_arch=$arch
 # shellcheck source=guest-lib.sh
 source "$here/guest-lib.sh"
 e2e_build_initramfs "$guest"
@@ -21,11 +38,12 @@ e2e_make_share "$share" test
 
 echo "e2e: booting $(basename "$guest") under TCG with $root's dravoke"
 set +e
-e2e_boot "$guest" "$share" | tee "$share/console.txt"
+# The latency figures name the architecture they were measured on.
+e2e_boot "$guest" "$share" | sed -u "s/^bench: /bench ($arch): /" | tee "$share/console.txt"
 status=${PIPESTATUS[0]}
 set -e
 summary=$(grep -E '^[0-9]+ passed, [0-9]+ failed$' "$share/console.txt" | tail -n1 || true)
-echo "e2e: wall time $(($(date +%s) - start)) s"
+echo "e2e: $arch wall time $(($(date +%s) - start)) s"
 if [ -z "$summary" ]; then
     echo "e2e: the guest printed no result (status $status)"
     echo "0 passed, 1 failed"

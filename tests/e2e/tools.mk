@@ -2,8 +2,10 @@
 OUT ?= .
 CXX ?= g++
 CC ?= gcc
-CXXFLAGS = -std=c++17 -O2 -Wall -Wextra -Werror -Wmissing-declarations
-CFLAGS = -std=c11 -O2 -Wall -Wextra -Werror -Wmissing-declarations -D_GNU_SOURCE
+# A cross build's own flags, e.g. armhf's -Wno-psabi (see cmake/toolchains/debian-cross.cmake).
+CROSS_FLAGS ?=
+CXXFLAGS = -std=c++17 -O2 -Wall -Wextra -Werror -Wmissing-declarations $(CROSS_FLAGS)
+CFLAGS = -std=c11 -O2 -Wall -Wextra -Werror -Wmissing-declarations -D_GNU_SOURCE $(CROSS_FLAGS)
 
 all: $(OUT)/e2e-driver $(OUT)/e2e-forwarder
 
