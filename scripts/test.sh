@@ -50,5 +50,8 @@ git ls-files '*.cpp' '*.h' '*.c' | xargs -r clang-format --dry-run -Werror
 unformatted=$(bpfmt -l Android.bp)
 [ -z "$unformatted" ] || { echo "bpfmt would change: $unformatted" >&2; exit 1; }
 
+echo "== fuzz targets of the parsers (libFuzzer, ASan + UBSan), 15 s each"
+scripts/fuzz.sh 15
+
 echo "== real-kernel end-to-end bench (QEMU guest)"
 tests/e2e/run.sh "$PWD"
