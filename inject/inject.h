@@ -20,7 +20,8 @@ extern key_dev_t g_key_dev;
 // Reads one whole event from the receiver into buf. Returns 0, or -1 for anything less.
 int input_event_process(int fd, struct input_event *buf);
 
-// Translates the event in dev->event and writes its key to the virtual keyboard.
+// Translates the event in dev->event and writes its key to the virtual keyboard. A
+// SYN_DROPPED releases the key that is down instead.
 void detect_key_input(key_dev_t *dev);
 
 // Writes the press of a standard scancode (1..255), releasing first the key that is down.

@@ -44,6 +44,12 @@ int input_event_process(int fd, struct input_event *buf) {
 }
 
 void detect_key_input(key_dev_t *dev) {
+    // The one event not decoded: the kernel's queue for the daemon overflowed and dropped
+    // events, perhaps the release of the key that is down, which would auto-repeat.
+    if (dev->event->type == EV_SYN && dev->event->code == SYN_DROPPED) {
+        release_held_key(dev);
+        return;
+    }
     // Type, code and time are not looked at: the driver puts everything into value, and
     // even a SYN_REPORT is decoded from its value.
     raw_code_t raw = decode_raw_code(dev->event->value, ir_protocol_used);
