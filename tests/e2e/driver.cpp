@@ -1,7 +1,7 @@
 // Entry point of the guest-side driver.
 //   e2e-driver test   the cases, then the benchmark; prints "N passed, N failed"
+//   e2e-driver soak   flaps, random codes, a uevent flood, a stalled daemon; figures, a tally
 //   e2e-driver demo   the newcomer's tour, shown like evtest
-//   e2e-driver soak   flaps, random codes, a uevent flood and a stalled daemon, with figures
 //   e2e-driver exit N hands N to the host through QEMU's isa-debug-exit port
 #include <dirent.h>
 #include <signal.h>
