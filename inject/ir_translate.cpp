@@ -8,14 +8,10 @@
 #include "core/protocol.h"
 #include "inject/inject.h"
 #include "keymap/keymap.h"
-#include "receiver/raw_code.h"
 
 key_dev_t g_key_dev;
 
 namespace {
-
-// Pressing this standard scancode also asks the TV to switch to the box.
-constexpr int k_one_touch_play_scancode = 223;
 
 void write_key(const key_dev_t *dev, int code, int value) {
     struct input_event event;
@@ -27,13 +23,13 @@ void write_key(const key_dev_t *dev, int code, int value) {
 }
 
 // The first table carrying the customer code decides, even where its entry is empty.
-const customer_map_t *find_customer_map(int32_t customer_code) {
+int find_customer_map(int32_t customer_code) {
     for (int i = 0; i < g_customer_map_count && i < k_max_customer_maps; i++) {
         if (g_customer_maps[i].customer_code == customer_code) {
-            return &g_customer_maps[i];
+            return i;
         }
     }
-    return nullptr;
+    return -1;
 }
 
 }  // namespace
@@ -43,6 +39,33 @@ int input_event_process(int fd, struct input_event *buf) {
     return n == static_cast<ssize_t>(sizeof(*buf)) ? 0 : -1;
 }
 
+void plan_key_report(const struct input_event *event, key_report_t *report) {
+    // Type, code and time are not looked at: the driver puts everything into value, and
+    // even a SYN_REPORT is decoded from its value.
+    report->raw = decode_raw_code(event->value, ir_protocol_used);
+    report->table = find_customer_map(report->raw.customer_code);
+    report->scancode = 0;
+    report->action = k_key_none;
+    if (report->table < 0) {
+        return;
+    }
+    // The command is at most 0xFF, inside the 256-entry table.
+    report->scancode = g_customer_maps[report->table].scancode_map[report->raw.command];
+    if (report->scancode < 1) {
+        report->scancode = 0;
+        return;
+    }
+    report->action = report->raw.pressed ? k_key_press : k_key_release;
+}
+
+void write_key_report(key_dev_t *dev, const key_report_t *report) {
+    if (report->action == k_key_press) {
+        ir_key_down(dev, report->scancode);
+    } else if (report->action == k_key_release) {
+        release_held_key(dev);
+    }
+}
+
 void detect_key_input(key_dev_t *dev) {
     // The one event not decoded: the kernel's queue for the daemon overflowed and dropped
     // events, perhaps the release of the key that is down, which would auto-repeat.
@@ -50,28 +73,15 @@ void detect_key_input(key_dev_t *dev) {
         release_held_key(dev);
         return;
     }
-    // Type, code and time are not looked at: the driver puts everything into value, and
-    // even a SYN_REPORT is decoded from its value.
-    raw_code_t raw = decode_raw_code(dev->event->value, ir_protocol_used);
-    const customer_map_t *map = find_customer_map(raw.customer_code);
-    if (map == nullptr) {
-        return;
-    }
-    // The command is at most 0xFF, inside the 256-entry table.
-    int scancode = map->scancode_map[raw.command];
-    if (scancode < 1) {
-        return;
-    }
-
-    if (!raw.pressed) {
-        release_held_key(dev);
-        return;
-    }
-    if (scancode == k_one_touch_play_scancode) {
-        property_set("hdmi_cts.one_touch_play", "1");
+    key_report_t report;
+    plan_key_report(dev->event, &report);
+    // The property is set before the key is written, so the TV is asked to switch to the box
+    // by the time the key arrives.
+    if (report.action == k_key_press && report.scancode == k_one_touch_play_scancode) {
+        property_set(k_one_touch_play_property, "1");
         log_debug("trigger one touch play.");
     }
-    ir_key_down(dev, scancode);
+    write_key_report(dev, &report);
 }
 
 void ir_key_down(key_dev_t *dev, int code) {

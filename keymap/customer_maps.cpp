@@ -6,16 +6,17 @@
 #include "core/log.h"
 #include "core/paths.h"
 #include "keymap/keymap.h"
+#include "keymap/keymap_observer.h"
 #include "keymap/pairing.h"
 
 keymap_t g_base_keymap[k_keymap_size];
 keymap_t g_customer_keymap[k_keymap_size];
 customer_map_t g_customer_maps[k_max_customer_maps];
 int g_customer_map_count = 0;
+const keymap_observer_t *g_keymap_observer = nullptr;
 
 namespace {
 
-constexpr char k_standard_layout_file[] = "orvex-ir.kl";
 constexpr size_t k_layout_path_size = 512;
 
 // Unset standard entries carry a name that no layout line can give a real key.
@@ -51,7 +52,11 @@ int init_orvex_ir_map(void) {
     // Listing order, unsorted: the first accepted file of a customer code wins at run time.
     for (struct dirent *entry = readdir(dir); entry != nullptr; entry = readdir(dir)) {
         int customer_code = kl_filename_verify(entry->d_name);
-        if (customer_code < 0 || count >= k_max_customer_maps) {
+        bool built = customer_code >= 0 && count < k_max_customer_maps;
+        if (g_keymap_observer != nullptr && g_keymap_observer->entry_listed != nullptr) {
+            g_keymap_observer->entry_listed(entry->d_name, customer_code, built ? count : -1);
+        }
+        if (!built) {
             continue;
         }
         snprintf(path, sizeof(path), "%s/%s", g_keylayout_dir, entry->d_name);
@@ -64,6 +69,9 @@ int init_orvex_ir_map(void) {
         memset(map, 0, sizeof(*map));
         pair_customer_keys(g_base_keymap, &standard_names, g_customer_keymap, map->scancode_map);
         map->customer_code = customer_code;
+        if (g_keymap_observer != nullptr && g_keymap_observer->table_built != nullptr) {
+            g_keymap_observer->table_built(count, path, g_customer_keymap, map);
+        }
         count++;
     }
     closedir(dir);

@@ -19,12 +19,16 @@ const char *skip_scan_space(const char *p) {
     return p;
 }
 
+bool ends_word(char c) {
+    return c == '\0' || is_scan_space(c);
+}
+
 // Takes the next word, cut after its 31st character; the rest of a longer word stays in the
 // input. Returns the position after what was taken, or null when no word is left.
 const char *scan_word(const char *p, char word[k_word_max + 1]) {
     p = skip_scan_space(p);
     size_t n = 0;
-    while (n < k_word_max && p[n] != '\0' && !is_scan_space(p[n])) {
+    while (n < k_word_max && !ends_word(p[n])) {
         word[n] = p[n];
         n++;
     }
@@ -33,6 +37,30 @@ const char *scan_word(const char *p, char word[k_word_max + 1]) {
     }
     word[n] = '\0';
     return p + n;
+}
+
+bool mistyped_keyword(const char *word) {
+    const char *k = "key";
+    for (; *k != '\0'; word++, k++) {
+        if ((*word | 0x20) != *k) {
+            return false;
+        }
+    }
+    return true;
+}
+
+key_line_note_t note_rejected_line(const char *line, const char *keyword) {
+    const char *first = skip_scan_space(line);
+    if (*first == '\0') {
+        return k_line_blank;
+    }
+    if (*first == '#') {
+        return k_line_tab_before_comment;
+    }
+    if (strcmp(keyword, "key") == 0) {
+        return k_line_incomplete;
+    }
+    return mistyped_keyword(keyword) ? k_line_keyword_mistyped : k_line_other_keyword;
 }
 
 // Takes a decimal number with an optional sign. However many digits it has, a value outside
@@ -63,29 +91,46 @@ const char *scan_scancode(const char *p, int32_t *scancode) {
 
 }  // namespace
 
-int parse_key_layout_line(const char *line, int32_t *scancode, char name[32]) {
+int parse_key_layout_line(const char *line, int32_t *scancode, char name[32],
+                          key_line_note_t *note) {
+    key_line_note_t ignored;
+    if (note == nullptr) {
+        note = &ignored;
+    }
     // Only spaces may stand before a comment's "#"; after a tab it is just a first word.
     const char *p = line;
     while (*p == ' ') {
         p++;
     }
     if (*p == '#') {
+        *note = k_line_comment;
         return -1;
     }
 
-    char keyword[k_word_max + 1];
+    char keyword[k_word_max + 1] = "";
     char word[k_word_max + 1];
     int32_t value = -1;
     p = scan_word(line, keyword);
-    if (p == nullptr) {
+    const char *after_number = p == nullptr ? nullptr : scan_scancode(p, &value);
+    const char *after_name = after_number == nullptr ? nullptr : scan_word(after_number, word);
+    if (after_name == nullptr) {
+        *note = note_rejected_line(line, keyword);
         return -1;
     }
-    p = scan_scancode(p, &value);
-    if (p == nullptr || scan_word(p, word) == nullptr) {
+    if (strcmp(keyword, "key") != 0) {
+        *note = note_rejected_line(line, keyword);
         return -1;
     }
-    if (strcmp(keyword, "key") != 0 || value < 0) {
+    if (value < 0) {
+        *note = k_line_out_of_range;
         return -1;
+    }
+    if (!ends_word(*after_number)) {
+        *note = k_line_taken_glued;
+    } else if (!ends_word(*after_name)) {
+        *note = k_line_taken_name_cut;
+    } else {
+        *note = k_line_taken;
     }
     *scancode = value;
     memcpy(name, word, strlen(word) + 1);

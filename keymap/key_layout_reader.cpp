@@ -7,6 +7,7 @@
 #include "core/log.h"
 #include "keymap/key_layout_line.h"
 #include "keymap/keymap.h"
+#include "keymap/keymap_observer.h"
 
 namespace {
 
@@ -57,7 +58,11 @@ int create_keymap_from_file(const char *path, keymap_t *table) {
     // effect on regular files.
     int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        log_error("open '%s' fail, %s\n", path, strerror(errno));
+        int error_number = errno;
+        log_error("open '%s' fail, %s\n", path, strerror(error_number));
+        if (g_keymap_observer != nullptr && g_keymap_observer->file_failed != nullptr) {
+            g_keymap_observer->file_failed(path, error_number, true);
+        }
         return -1;
     }
 
@@ -67,22 +72,34 @@ int create_keymap_from_file(const char *path, keymap_t *table) {
     stream.len = 0;
     char line[k_layout_line_size];
     int result = 0;
+    int line_number = 1;
     for (;;) {
         ssize_t got = read_line_piece(&stream, line);
         if (got < 0) {
-            log_error("reading '%s' error, %s\n", path, strerror(errno));
+            int error_number = errno;
+            log_error("reading '%s' error, %s\n", path, strerror(error_number));
+            if (g_keymap_observer != nullptr && g_keymap_observer->file_failed != nullptr) {
+                g_keymap_observer->file_failed(path, error_number, false);
+            }
             result = -1;
             break;
         }
         if (got == 0) {
             break;
         }
-        int32_t scancode;
-        char name[sizeof(table[0].name)];
-        if (parse_key_layout_line(line, &scancode, name) == 0) {
+        int32_t scancode = -1;
+        char name[sizeof(table[0].name)] = "";
+        key_line_note_t note;
+        if (parse_key_layout_line(line, &scancode, name, &note) == 0) {
             // Last line wins for a scancode named twice.
             table[scancode].scancode = scancode;
             memcpy(table[scancode].name, name, strlen(name) + 1);
+        }
+        if (g_keymap_observer != nullptr && g_keymap_observer->line_read != nullptr) {
+            g_keymap_observer->line_read(path, line_number, line, note, scancode, name);
+        }
+        if (line[got - 1] == '\n') {
+            line_number++;
         }
     }
     close(fd);

@@ -22,8 +22,10 @@ void ask_device(int fd, unsigned long request, void *field) {
 
 }  // namespace
 
+int g_receiver_open_mode = O_RDWR;
+
 int probe_device_name(const char *path, const char *name) {
-    int fd = open(path, O_RDWR);
+    int fd = open(path, g_receiver_open_mode);
     if (fd < 0) {
         return -1;
     }
@@ -76,7 +78,7 @@ inputdev_info *open_device(const char *path, struct pollfd *poll_set) {
     }
     // Blocking, and not grabbed: the loop reads only after POLLIN, and other readers of the
     // node keep its events.
-    device->fd = open(path, O_RDWR);
+    device->fd = open(path, g_receiver_open_mode);
     if (device->fd < 0) {
         free(device);
         return nullptr;

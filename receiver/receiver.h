@@ -15,6 +15,11 @@ struct inputdev_info {
     int32_t fd;
 };
 
+// How input nodes are opened to probe and to read them: read-write by the daemon, as the
+// receiver's driver expects; read-only by the inspection tool beside it, which writes to no
+// device and which, run from a box's shell, may open input devices for reading only.
+extern int g_receiver_open_mode;
+
 // Looks in the input directory for the node whose device name is name. Returns 0 with the
 // node's path in path (4096 bytes), empty when none matched; -1 on bad arguments or an
 // unreadable directory.

@@ -3,9 +3,11 @@
 #include <fcntl.h>
 #include <linux/input.h>
 #include <poll.h>
+#include <signal.h>
 #include <stdio.h>
 #include <string.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "e2e.h"
@@ -67,6 +69,48 @@ void print_layouts() {
     }
 }
 
+// Runs a command line in the guest's shell and shows it with what it printed.
+void show_command(const std::string &command) {
+    printf("\n$ %s\n", command.c_str());
+    fflush(stdout);
+    FILE *p = popen((command + " 2>&1").c_str(), "r");
+    if (p == nullptr) {
+        printf("    (cannot run it)\n");
+        return;
+    }
+    char line[1024];
+    while (fgets(line, sizeof(line), p) != nullptr) {
+        printf("%s", line);
+    }
+    int status = pclose(p);
+    printf("(exit status %d)\n", WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+}
+
+// An integrator's first try at two new remotes, with the mistakes people make.
+void show_check() {
+    const char *dir = "/tmp/new-remotes";
+    mkdir(dir, 0755);
+    const std::pair<const char *, std::string> files[] = {
+        {"orvex-ir.kl", all_layouts()[0].second + "\t# a comment after a tab\nkey 0x74 POWER\n"
+                                                  "key 300 SETTINGS\n"},
+        {"customer_ir_80ff.kl", "key 18 POWER\nkey 5 DPAD_up\nkey 6 DPAD_DOWNN\nkey 7 BACK\n"},
+        {"customer_ir_80FF.kl", "key 18 POWER\n"},
+        {"customer_ir_80ff.KL", "key 18 POWER\n"},
+        {"customer-ir_80ff.kl", "key 18 POWER\n"},
+        {"customer_ir_f01.kl", "key 1 POWER\n"},
+        {"customer_rc5_ir_25.kl", "key 1 POWER\n"},
+    };
+    for (const auto &file : files) {
+        std::string path = std::string(dir) + "/" + file.first;
+        write_file(path, file.second.data(), file.second.size());
+    }
+    printf(
+        "\n>>> An integrator drops layouts for new remotes, with the usual slips, and checks\n"
+        "    them before flashing: file, line, what goes wrong, what to do.\n");
+    show_command(std::string(k_keymap_tool_path) + " check " + dir);
+    show_command(std::string(k_keymap_tool_path) + " check --protocol rc5 " + dir);
+}
+
 }  // namespace
 
 int run_demo() {
@@ -76,13 +120,21 @@ int run_demo() {
     }
     uint32_t nec = 0;
     set_protocol(&nec, sizeof(nec));
-    write_layouts(all_layouts());
+    // The box's layouts, and Android's own layout for the virtual keyboard: the standard keys.
+    auto layouts = all_layouts();
+    layouts.push_back({std::string(k_keyboard_name) + ".kl", layouts[0].second});
+    write_layouts(layouts);
     print_layouts();
 
     source_t receiver;
     if (create_source(k_receiver_name, &receiver) != 0) {
         printf("demo: cannot create the stand-in receiver\n");
         return -1;
+    }
+    // The owners and modes a box's ueventd gives these nodes.
+    if (chown("/dev/uinput", 3011, 3011) != 0 || chmod("/dev/uinput", 0660) != 0 ||
+        chown(receiver.node.c_str(), 0, 1004) != 0 || chmod(receiver.node.c_str(), 0660) != 0) {
+        printf("demo: cannot give the nodes a box's owners and modes\n");
     }
     printf("\nStand-in IR receiver \"orvex-ir\" is %s. Starting dravoke ...\n",
            receiver.node.c_str());
@@ -98,6 +150,12 @@ int run_demo() {
         return -1;
     }
     printf("dravoke printed: %s", read_file(daemon.out_path).c_str());
+    // The integrator's tool watches the same receiver beside the daemon.
+    daemon_t watch;
+    if (start_program(&watch, "demo-watch", k_keymap_tool_path, "watch") != 0) {
+        watch.exited = true;
+    }
+    bool watching = !watch.exited && wait_file_has(watch.err_path, "watching", 5000);
 
     char name[128] = {0};
     struct input_id id;
@@ -136,6 +194,18 @@ int run_demo() {
     show_events(keyboard, 300);
 
     printf("\ndravoke's log (stderr):\n%s", read_file(daemon.err_path).c_str());
+    if (watching) {
+        kill(watch.pid, SIGINT);
+        wait_exit(&watch, 2000);
+        printf("\n>>> Meanwhile, beside the daemon: dravoke-keymap watch\n%s%s",
+               read_file(watch.err_path).c_str(), read_file(watch.out_path).c_str());
+    }
+    stop_daemon(&watch);
+    show_check();
+    printf(
+        "\n>>> Last, is this box set up right? One line a check, in the order the daemon needs\n"
+        "    them, with what to do for anything not ok\n");
+    show_command(std::string(k_keymap_tool_path) + " doctor");
     close(keyboard);
     stop_daemon(&daemon);
     destroy_source(&receiver);

@@ -13,6 +13,7 @@
 // Fixed paths of the daemon under test, as a box has them.
 constexpr const char k_daemon_path[] = "/usr/bin/dravoke";
 constexpr const char k_forwarder_path[] = "/usr/bin/e2e-forwarder";
+constexpr const char k_keymap_tool_path[] = "/usr/bin/dravoke-keymap";
 constexpr const char k_keylayout_dir[] = "/system/usr/keylayout";
 constexpr const char k_protocol_file[] = "/proc/orvex_ir_protocol";
 constexpr const char k_uinput_module[] = "/modules/uinput.ko";
@@ -78,6 +79,8 @@ bool log_has(const std::string &log, char priority, const std::string &msg,
 bool log_in_order(const std::string &log, const std::vector<std::pair<char, std::string>> &msgs,
                   std::string *missing);
 bool wait_log(const daemon_t *d, char priority, const std::string &msg, int timeout_ms);
+// True once the file holds text, within the time given.
+bool wait_file_has(const std::string &path, const std::string &text, int timeout_ms);
 // Waits until the daemon sleeps in poll, i.e. has handled everything pending.
 bool wait_idle(pid_t pid, int timeout_ms);
 bool wait_fd_open(pid_t pid, const std::string &path, bool open, int timeout_ms);

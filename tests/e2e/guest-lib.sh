@@ -56,9 +56,10 @@ e2e_build_binaries() {
     mkdir -p "$bdir"
     cmake -S "$root" -B "$bdir/daemon" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >"$bdir/cmake.log" 2>&1 ||
         { cat "$bdir/cmake.log" >&2; return 1; }
-    cmake --build "$bdir/daemon" --target dravoke -j "$(nproc)" >"$bdir/build.log" 2>&1 ||
+    cmake --build "$bdir/daemon" --target dravoke dravoke-keymap -j "$(nproc)" >"$bdir/build.log" 2>&1 ||
         { cat "$bdir/build.log" >&2; return 1; }
     e2e_daemon=$bdir/daemon/dravoke
+    e2e_keymap_tool=$bdir/daemon/dravoke-keymap
     e2e_tools=$bdir/tools
     mkdir -p "$e2e_tools"
     make -s -C "$e2e_here" -f tools.mk OUT="$e2e_tools" >&2
@@ -71,6 +72,7 @@ e2e_make_share() {
     rm -rf "$share"
     mkdir -p "$share/sysroot/usr/bin" "$share/sysroot/etc" "$share/out"
     cp "$e2e_daemon" "$share/sysroot/usr/bin/dravoke"
+    cp "$e2e_keymap_tool" "$share/sysroot/usr/bin/dravoke-keymap"
     cp "$e2e_tools/e2e-driver" "$e2e_tools/e2e-forwarder" "$share/sysroot/usr/bin/"
     for lib in $(ldd "$e2e_daemon" | awk '/=> \// {print $3} /^\s*\/.*ld-linux/ {print $1}'); do
         mkdir -p "$share/sysroot$(dirname "$lib")"

@@ -383,6 +383,17 @@ bool wait_log(const daemon_t *d, char priority, const std::string &msg, int time
     }
 }
 
+bool wait_file_has(const std::string &path, const std::string &text, int timeout_ms) {
+    uint64_t deadline = now_ms() + static_cast<uint64_t>(timeout_ms);
+    while (read_file(path).find(text) == std::string::npos) {
+        if (now_ms() >= deadline) {
+            return false;
+        }
+        sleep_ms(10);
+    }
+    return true;
+}
+
 bool wait_idle(pid_t pid, int timeout_ms) {
     std::string path = "/proc/" + std::to_string(pid) + "/syscall";
     uint64_t deadline = now_ms() + static_cast<uint64_t>(timeout_ms);

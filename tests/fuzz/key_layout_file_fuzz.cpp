@@ -56,7 +56,7 @@ void build_reference(const uint8_t *file, size_t size, keymap_t *table) {
         line[n] = '\0';
         int32_t scancode;
         char name[32];
-        if (parse_key_layout_line(line, &scancode, name) == 0) {
+        if (parse_key_layout_line(line, &scancode, name, nullptr) == 0) {
             table[scancode].scancode = scancode;
             memcpy(table[scancode].name, name, strlen(name) + 1);
         }

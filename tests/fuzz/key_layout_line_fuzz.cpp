@@ -14,7 +14,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     int32_t scancode = -1;
     char name[32];
     memset(name, 0x7f, sizeof(name));
-    if (parse_key_layout_line(line.data(), &scancode, name) != 0) {
+    key_line_note_t note = k_line_blank;
+    int result = parse_key_layout_line(line.data(), &scancode, name, &note);
+    // The reason given agrees with the answer.
+    bool taken_note =
+        note == k_line_taken || note == k_line_taken_glued || note == k_line_taken_name_cut;
+    if ((result == 0) != taken_note) {
+        abort();
+    }
+    if (result != 0) {
         return 0;
     }
     // An accepted line names a scancode the tables hold and a name that fits its field,

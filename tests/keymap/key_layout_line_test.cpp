@@ -39,7 +39,7 @@ TEST(key_layout_line, accepts_only_key_lines_in_range) {
         SCOPED_TRACE(testing::PrintToString(c.line));
         int32_t scancode = -1;
         char name[32] = "";
-        EXPECT_EQ(parse_key_layout_line(c.line.c_str(), &scancode, name), 0);
+        EXPECT_EQ(parse_key_layout_line(c.line.c_str(), &scancode, name, nullptr), 0);
         EXPECT_EQ(scancode, c.scancode);
         EXPECT_EQ(std::string(name), c.name);
     }
@@ -76,7 +76,7 @@ TEST(key_layout_line, accepts_only_key_lines_in_range) {
         SCOPED_TRACE(testing::PrintToString(line));
         int32_t scancode = 12345;
         char name[32] = "untouched";
-        EXPECT_EQ(parse_key_layout_line(line.c_str(), &scancode, name), -1);
+        EXPECT_EQ(parse_key_layout_line(line.c_str(), &scancode, name, nullptr), -1);
         EXPECT_EQ(scancode, 12345);
         EXPECT_STREQ(name, "untouched");
     }

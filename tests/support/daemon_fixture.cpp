@@ -88,6 +88,7 @@ void reset_daemon_state(void) {
     g_key_dev = key_dev_t{};
     memset(&g_receive_buffer, 0, sizeof(g_receive_buffer));
     g_nfds = 0;
+    g_receiver_open_mode = O_RDWR;
     memset(g_base_keymap, 0, sizeof(g_base_keymap));
     memset(g_customer_keymap, 0, sizeof(g_customer_keymap));
     memset(g_customer_maps, 0, sizeof(g_customer_maps));

@@ -1,0 +1,410 @@
+#include <ctype.h>
+#include <stdarg.h>
+#include <string.h>
+
+#include <algorithm>
+#include <memory>
+#include <set>
+#include <tuple>
+
+#include "core/protocol.h"
+#include "tool/keymap_tool.h"
+
+namespace {
+
+enum severity_t { k_note, k_warning, k_error };
+
+struct diagnostic_t {
+    std::string path;
+    int line;  // 0: about the whole file or folder
+    severity_t severity;
+    std::string text;
+    bool operator<(const diagnostic_t &o) const {
+        return std::tie(path, line, severity, text) < std::tie(o.path, o.line, o.severity, o.text);
+    }
+};
+
+// Diagnostics of every protocol checked; a file read for both is reported once.
+struct report_t {
+    std::set<diagnostic_t> diagnostics;
+    std::string summary;
+};
+
+void add(report_t *report, const std::string &path, int line, severity_t severity,
+         const char *format, ...) __attribute__((format(printf, 5, 6)));
+void add(report_t *report, const std::string &path, int line, severity_t severity,
+         const char *format, ...) {
+    char text[1024];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(text, sizeof(text), format, args);
+    va_end(args);
+    report->diagnostics.insert({path, line, severity, text});
+}
+
+// The number as the line wrote it, to show what the daemon read instead.
+std::string second_word(const std::string &text) {
+    size_t start = text.find_first_not_of(" \t\r\n\v\f");
+    start = text.find_first_of(" \t\r\n\v\f", start);
+    start = text.find_first_not_of(" \t\r\n\v\f", start);
+    if (start == std::string::npos) {
+        return "";
+    }
+    size_t end = text.find_first_of(" \t\r\n\v\f", start);
+    return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+std::string first_word(const std::string &text) {
+    size_t start = text.find_first_not_of(" \t\r\n\v\f");
+    if (start == std::string::npos) {
+        return "";
+    }
+    size_t end = text.find_first_of(" \t\r\n\v\f", start);
+    return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+void check_line(report_t *report, const std::string &path, const seen_line_t &line) {
+    switch (line.note) {
+        case k_line_taken_glued: {
+            std::string written = second_word(line.text);
+            std::string hint;
+            if (written.size() > 2 && written[0] == '0' &&
+                (written[1] == 'x' || written[1] == 'X')) {
+                hint = " (" + written + " is " +
+                       std::to_string(strtol(written.c_str(), nullptr, 16)) + ")";
+            }
+            add(report, path, line.number, k_warning,
+                "\"%s\" is read as scancode %d named \"%s\": scancodes are decimal%s",
+                written.c_str(), line.scancode, line.name.c_str(), hint.c_str());
+            break;
+        }
+        case k_line_taken_name_cut:
+            add(report, path, line.number, k_warning,
+                "name longer than 31 characters, cut to \"%s\"", line.name.c_str());
+            break;
+        case k_line_tab_before_comment:
+            add(report, path, line.number, k_warning,
+                "\"#\" after a tab is not a comment: only spaces may come before one; the line is "
+                "read, and ignored because its first word is not \"key\"");
+            break;
+        case k_line_keyword_mistyped:
+            add(report, path, line.number, k_warning,
+                "\"%s\" is not \"key\" (lower case, on its own): line ignored",
+                first_word(line.text).c_str());
+            break;
+        case k_line_incomplete:
+            add(report, path, line.number, k_warning,
+                "not \"key N NAME\" with a decimal N: line ignored");
+            break;
+        case k_line_out_of_range:
+            add(report, path, line.number, k_warning,
+                "scancode %s is outside 0 to 255: line ignored", second_word(line.text).c_str());
+            break;
+        default:
+            break;
+    }
+}
+
+// Line notes, overlong lines and scancodes named twice (the last line wins). Returns the
+// line that gave each entry its final name.
+std::map<int, int> check_lines(report_t *report, const std::string &path,
+                               const std::vector<seen_line_t> &lines) {
+    std::map<int, int> line_of;
+    std::map<int, int> pieces;
+    for (const seen_line_t &line : lines) {
+        if (++pieces[line.number] == 2) {
+            add(report, path, line.number, k_warning,
+                "line longer than 1023 characters: the daemon reads the rest as another line");
+        }
+        check_line(report, path, line);
+        if (line.note != k_line_taken && line.note != k_line_taken_glued &&
+            line.note != k_line_taken_name_cut) {
+            continue;
+        }
+        auto earlier = line_of.find(line.scancode);
+        if (earlier != line_of.end() && earlier->second != line.number) {
+            add(report, path, earlier->second, k_warning,
+                "scancode %d is named again at line %d, which wins: this line has no effect",
+                line.scancode, line.number);
+        }
+        line_of[line.scancode] = line.number;
+    }
+    return line_of;
+}
+
+void check_standard(report_t *report, const layout_build_t *build) {
+    std::string path = standard_layout_path(build);
+    auto failure = build->failures.find(path);
+    if (failure != build->failures.end()) {
+        add(report, path, 0, k_error,
+            "%s: the standard layout is needed, without it no customer button is translated",
+            failure->second.c_str());
+    }
+    auto lines = build->lines.find(path);
+    if (lines == build->lines.end()) {
+        return;
+    }
+    std::map<int, int> line_of = check_lines(report, path, lines->second);
+    for (const auto &entry : line_of) {
+        const keymap_t &key = build->base[entry.first];
+        bool at_zero;
+        int target = standard_scancode_of(build, key.name, &at_zero);
+        if (entry.first == 0) {
+            add(report, path, entry.second, k_warning,
+                "scancode 0 is never a translation target: customer buttons named \"%s\" %s",
+                key.name,
+                target != 0 ? ("get scancode " + std::to_string(target)).c_str() : "do nothing");
+        } else if (target != entry.first) {
+            add(report, path, entry.second, k_warning,
+                "\"%s\" is also scancode %d (line %d), the lowest, which wins: customer buttons "
+                "of that name never get %d",
+                key.name, target, line_of[target], entry.first);
+        }
+    }
+}
+
+void check_customer_table(report_t *report, const layout_build_t *build, int table) {
+    const std::string &path = build->table_path[table];
+    const customer_map_t &map = build->maps[table];
+    int32_t protocol = build->protocol;
+    std::map<int, int> line_of;
+    auto lines = build->lines.find(path);
+    if (lines != build->lines.end()) {
+        line_of = check_lines(report, path, lines->second);
+    }
+    auto failure = build->failures.find(path);
+    if (failure != build->failures.end()) {
+        add(report, path, 0, k_error, "%s: the daemon builds an empty table for customer 0x%s",
+            failure->second.c_str(), customer_code_text(protocol, map.customer_code).c_str());
+    }
+    if (protocol == k_ir_protocol_rc5 && map.customer_code > 0x1f) {
+        add(report, path, 0, k_warning,
+            "customer code 0x%02x never arrives: an RC5 address has 5 bits (00 to 1f), so this "
+            "table is never used",
+            map.customer_code);
+    }
+    for (int earlier = 0; earlier < table; earlier++) {
+        if (build->maps[earlier].customer_code == map.customer_code) {
+            add(report, path, 0, k_error,
+                "customer code 0x%s is also %s's, which the daemon lists first and uses: this "
+                "file is never used",
+                customer_code_text(protocol, map.customer_code).c_str(),
+                base_name(build->table_path[earlier]).c_str());
+            break;
+        }
+    }
+    int translated = 0;
+    for (int slot : map.scancode_map) {
+        translated += slot != 0;
+    }
+    if (translated == 0 && failure == build->failures.end()) {
+        add(report, path, 0, k_error, "translates no button: none of its names is in %s",
+            k_standard_layout_file);
+    }
+    // Entries the pairing did not consume: their names have no standard target.
+    for (int j = 0; j < k_keymap_size; j++) {
+        const keymap_t &key = build->customer[table][j];
+        if (key.scancode < 0 || key.name[0] == '\0') {
+            continue;
+        }
+        bool at_zero;
+        standard_scancode_of(build, key.name, &at_zero);
+        std::string nearest = nearest_standard_name(build, key.name);
+        if (at_zero) {
+            add(report, path, line_of[j], k_warning,
+                "%s names \"%s\" only at scancode 0, never a target: button %d does nothing",
+                k_standard_layout_file, key.name, j);
+        } else if (!nearest.empty()) {
+            add(report, path, line_of[j], k_warning,
+                "\"%s\" is not in %s: button %d does nothing (did you mean \"%s\"?)", key.name,
+                k_standard_layout_file, j, nearest.c_str());
+        } else {
+            add(report, path, line_of[j], k_warning, "\"%s\" is not in %s: button %d does nothing",
+                key.name, k_standard_layout_file, j);
+        }
+    }
+}
+
+std::string lower_dashless(const std::string &name) {
+    std::string s = name;
+    for (char &c : s) {
+        c = c == '-' || c == ' ' ? '_' : static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    }
+    return s;
+}
+
+// A name that was meant as a customer layout: what it should have been, or "".
+std::string repaired_name(const std::string &name, int32_t *protocol) {
+    std::string s = lower_dashless(name);
+    *protocol = s.compare(0, 16, "customer_rc5_ir_") == 0 ? k_ir_protocol_rc5 : k_ir_protocol_nec;
+    std::string prefix = *protocol == k_ir_protocol_rc5 ? "customer_rc5_ir_" : "customer_ir_";
+    size_t digits_wanted = *protocol == k_ir_protocol_rc5 ? 2 : 4;
+    if (s.compare(0, prefix.size(), prefix) != 0) {
+        return "";
+    }
+    size_t end = s.find('.', prefix.size());
+    std::string digits =
+        s.substr(prefix.size(), end == std::string::npos ? end : end - prefix.size());
+    while (digits.size() > digits_wanted && digits[0] == '0') {
+        digits.erase(0, 1);
+    }
+    if (digits.empty() || digits.size() > digits_wanted ||
+        digits.find_first_not_of("0123456789abcdef") != std::string::npos) {
+        return "";
+    }
+    std::string repaired =
+        prefix + std::string(digits_wanted - digits.size(), '0') + digits + ".kl";
+    return match_kl_filename(repaired.c_str(), *protocol, nullptr) >= 0 ? repaired : "";
+}
+
+// Names the daemon passes over that look meant as customer layouts.
+void check_name(report_t *report, const layout_build_t *build, const listed_entry_t &entry,
+                bool single_protocol, const std::set<std::string> &names) {
+    std::string path = build->dir + "/" + entry.name;
+    if (entry.customer_code >= 0) {
+        if (entry.table < 0) {
+            add(report, path, 0, k_warning,
+                "not read: the daemon builds at most %d customer tables, from the first files in "
+                "directory order, and this one comes after them",
+                k_max_customer_maps);
+        }
+        return;
+    }
+    if (lower_dashless(entry.name).compare(0, 8, "customer") != 0) {
+        return;
+    }
+    int32_t other = build->protocol == k_ir_protocol_rc5 ? k_ir_protocol_nec : k_ir_protocol_rc5;
+    if (match_kl_filename(entry.name.c_str(), other, nullptr) >= 0) {
+        if (single_protocol) {
+            add(report, path, 0, k_warning,
+                "not read: a layout for %s remotes, and the receiver "
+                "decodes %s",
+                protocol_name(other), protocol_name(build->protocol));
+        }
+        return;
+    }
+    int32_t meant;
+    std::string repaired = repaired_name(entry.name, &meant);
+    kl_name_note_t why;
+    match_kl_filename(entry.name.c_str(), meant, &why);
+    const char *prefix = meant == k_ir_protocol_rc5 ? "customer_rc5_ir_" : "customer_ir_";
+    std::string reason = why == k_name_prefix ? std::string("begin with \"") + prefix + "\" exactly"
+                         : why == k_name_digits
+                             ? std::string("carry the customer code in exactly ") +
+                                   (meant == k_ir_protocol_rc5 ? "2" : "4") + " hexadecimal digits"
+                             : std::string("end in \".kl\", in lower case");
+    std::string hint;
+    if (!repaired.empty() && names.count(repaired) != 0) {
+        hint = " (" + repaired + " exists beside it)";
+    } else if (!repaired.empty()) {
+        hint = " (did you mean " + repaired + "?)";
+    }
+    add(report, path, 0, k_warning, "not read: the name of a %s customer layout must %s%s",
+        protocol_name(meant), reason.c_str(), hint.c_str());
+}
+
+int translated_buttons(const layout_build_t *build) {
+    int translated = 0;
+    for (int t = 0; t < build->count; t++) {
+        for (int slot : build->maps[t].scancode_map) {
+            translated += slot != 0;
+        }
+    }
+    return translated;
+}
+
+}  // namespace
+
+int run_check(const tool_options_t *options, FILE *out, check_totals_t *totals) {
+    report_t report;
+    bool single = options->protocols.size() == 1;
+    int tables = 0;
+    std::string summary;
+    for (int32_t protocol : options->protocols) {
+        auto build = std::make_unique<layout_build_t>();
+        if (build_layouts(options->dir.c_str(), protocol, build.get()) != 0) {
+            add(&report, options->dir, 0, k_error, "cannot list the key layout folder: %s",
+                strerror(build->dir_error));
+            break;
+        }
+        std::set<std::string> names;
+        for (const listed_entry_t &entry : build->entries) {
+            names.insert(entry.name);
+        }
+        check_standard(&report, build.get());
+        for (const listed_entry_t &entry : build->entries) {
+            check_name(&report, build.get(), entry, single, names);
+        }
+        for (int t = 0; t < build->count; t++) {
+            check_customer_table(&report, build.get(), t);
+        }
+        const char *pattern =
+            protocol == k_ir_protocol_rc5 ? "customer_rc5_ir_XX.kl" : "customer_ir_XXXX.kl";
+        if (build->count == 0 && single) {
+            add(&report, options->dir, 0, k_error,
+                "no %s customer layout (%s): the daemon stops at start (\"cant find any ir map\")",
+                protocol_name(protocol), pattern);
+        } else if (build->count == 0) {
+            add(&report, options->dir, 0, k_note, "no %s customer layout (%s)",
+                protocol_name(protocol), pattern);
+        }
+        tables += build->count;
+        char part[128];
+        int buttons = translated_buttons(build.get());
+        snprintf(part, sizeof(part), "%s%s: %d table%s, %d button%s translated",
+                 summary.empty() ? "" : "; ", protocol_name(protocol), build->count,
+                 build->count == 1 ? "" : "s", buttons, buttons == 1 ? "" : "s");
+        summary += part;
+    }
+    if (!single && tables == 0 && !summary.empty()) {
+        add(&report, options->dir, 0, k_error,
+            "no customer layout of either protocol: the daemon stops at start (\"cant find any "
+            "ir map\")");
+    }
+
+    // The standard layout first, as the daemon reads it; the folder's own findings last, as
+    // conclusions.
+    std::string standard = options->dir + "/" + k_standard_layout_file;
+    auto rank = [&](const diagnostic_t &d) {
+        return d.path == standard ? 0 : d.path == options->dir ? 2 : 1;
+    };
+    std::vector<diagnostic_t> sorted(report.diagnostics.begin(), report.diagnostics.end());
+    std::stable_sort(
+        sorted.begin(), sorted.end(),
+        [&](const diagnostic_t &a, const diagnostic_t &b) { return rank(a) < rank(b); });
+    int warnings = 0;
+    int errors = 0;
+    for (const diagnostic_t &d : sorted) {
+        severity_t severity = d.severity == k_warning && options->werror ? k_error : d.severity;
+        warnings += severity == k_warning;
+        errors += severity == k_error;
+        const char *label = severity == k_error     ? "error"
+                            : severity == k_warning ? "warning"
+                                                    : "note";
+        if (out != nullptr && d.line > 0) {
+            fprintf(out, "%s:%d: %s: %s\n", d.path.c_str(), d.line, label, d.text.c_str());
+        } else if (out != nullptr) {
+            fprintf(out, "%s: %s: %s\n", d.path.c_str(), label, d.text.c_str());
+        }
+    }
+    char counts[64];
+    snprintf(counts, sizeof(counts), "%d warning%s, %d error%s", warnings, warnings == 1 ? "" : "s",
+             errors, errors == 1 ? "" : "s");
+    if (out != nullptr) {
+        fprintf(out, "%s%s(%s); %s\n", summary.c_str(), summary.empty() ? "" : " ",
+                options->protocol_origin.c_str(), counts);
+    }
+    if (totals != nullptr) {
+        totals->first_error.clear();
+        for (const diagnostic_t &d : sorted) {
+            if (totals->first_error.empty() && d.severity == k_error) {
+                totals->first_error =
+                    (d.path == options->dir ? "" : base_name(d.path) + ": ") + d.text;
+            }
+        }
+        totals->warnings = warnings;
+        totals->errors = errors;
+        totals->summary = summary + (summary.empty() ? "" : "; ") + counts;
+    }
+    return errors > 0 ? 1 : 0;
+}

@@ -1,0 +1,116 @@
+#pragma once
+
+// dravoke-keymap: shows integrators what the daemon makes of their key layouts and of the
+// receiver's raw codes, through the daemon's own reading, table-building, lookup and
+// translation code.
+
+#include <linux/input.h>
+#include <stdint.h>
+#include <stdio.h>
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "keymap/key_layout_line.h"
+#include "keymap/keymap.h"
+
+// One line piece of a layout file as the daemon's reader saw it.
+struct seen_line_t {
+    int number;
+    std::string text;
+    key_line_note_t note;
+    int32_t scancode;  // the entry it filled when taken
+    std::string name;
+};
+
+// A key layout directory entry as the daemon's build met it.
+struct listed_entry_t {
+    std::string name;
+    int customer_code;  // -1: no customer file of the protocol
+    int table;          // -1: no table built from it
+};
+
+// The daemon's tables for one protocol, built by its own start-up code, and what the build
+// saw on the way.
+struct layout_build_t {
+    int32_t protocol;
+    std::string dir;
+    int dir_error;  // errno when the folder could not be listed, else 0
+    int count;      // tables built
+    keymap_t base[k_keymap_size];
+    customer_map_t maps[k_max_customer_maps];
+    keymap_t customer[k_max_customer_maps][k_keymap_size];  // each table's layout as read
+    std::string table_path[k_max_customer_maps];
+    std::vector<listed_entry_t> entries;                    // in listing order
+    std::map<std::string, std::vector<seen_line_t>> lines;  // by path
+    std::map<std::string, std::string> failures;            // path: why it was not read whole
+};
+
+// Builds the tables from dir for a protocol as the daemon's start-up does. Returns 0, or -1
+// when dir could not be listed.
+int build_layouts(const char *dir, int32_t protocol, layout_build_t *build);
+
+// Makes a build the daemon's live tables and protocol, for its lookup and translation code.
+void use_layouts(const layout_build_t *build);
+
+std::string standard_layout_path(const layout_build_t *build);
+std::string base_name(const std::string &path);
+const char *protocol_name(int32_t protocol);
+// The customer layout file name that a customer code would need.
+std::string customer_file_name(int32_t protocol, int customer_code);
+// The customer code as file names write it: 4 hexadecimal digits (NEC), 2 (RC5).
+std::string customer_code_text(int32_t protocol, int customer_code);
+// The lowest standard scancode above 0 bearing name, or 0; *at_zero tells whether the
+// standard layout gives it to scancode 0.
+int standard_scancode_of(const layout_build_t *build, const char *name, bool *at_zero);
+// A standard name equal to name but for letter case or one edit away, or "".
+std::string nearest_standard_name(const layout_build_t *build, const char *name);
+const char *linux_key_name(int code);
+
+// What the command line asked for, common to every command.
+struct tool_options_t {
+    std::string dir;
+    std::vector<int32_t> protocols;  // one, or NEC and RC5 when the driver's file is unreadable
+    std::string protocol_origin;     // how the protocol was chosen, for the user
+    bool werror;
+    std::vector<std::string> args;  // what is left: RAW codes for decode
+};
+
+// What check found, in numbers and in its summary's words.
+struct check_totals_t {
+    int warnings;
+    int errors;
+    std::string summary;
+    std::string first_error;  // its file's name and the text, "" when none
+};
+
+// Prints check's diagnostics and summary on out, when out is not null, and gives the totals,
+// when totals is not null. Returns 1 when an error was found, else 0.
+int run_check(const tool_options_t *options, FILE *out, check_totals_t *totals);
+int run_doctor(const tool_options_t *options, FILE *out, FILE *err);
+int run_show(const tool_options_t *options, FILE *out);
+int run_decode(const tool_options_t *options, FILE *out, FILE *err);
+int run_watch(const tool_options_t *options, FILE *out, FILE *err);
+
+// Describes raw codes the way the daemon would handle them one after the other, keeping the
+// virtual keyboard's key state for each protocol.
+struct raw_describer_t {
+    std::vector<std::unique_ptr<layout_build_t>> builds;  // one per protocol
+    std::vector<int> key_down;                // per build: the standard scancode held, 0 when none
+    std::vector<std::set<uint32_t>> offered;  // per build: customer << 8 | command given "key N ?"
+};
+// Builds the tables of each protocol the options name. Returns 0, or -1 when the folder
+// cannot be listed, which is reported on err.
+int start_describer(raw_describer_t *describer, const tool_options_t *options, FILE *err);
+// One line per protocol for one receiver event, each ending in a newline; "" when the event
+// is a synchronisation record that changes nothing.
+std::string describe_event(raw_describer_t *describer, const struct input_event *event);
+
+// Prints described lines, each but the "key N ?" offers after prefix.
+void print_described(FILE *out, const std::string &prefix, const std::string &text);
+
+// The whole tool: argv as main has it; the result is the exit status.
+int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err);
