@@ -23,6 +23,7 @@
 
 namespace {
 
+std::string g_root;
 std::string g_dir;
 const uint8_t *g_batch;
 size_t g_batch_size;
@@ -71,6 +72,15 @@ int lowest_free_descriptor() {
     return fd;
 }
 
+void remove_tree() {
+    for (const char *file : {"/input/event0", "/input/event1", "/outside"}) {
+        unlink((g_root + file).c_str());
+    }
+    for (const char *dir : {"/input/folder", "/input", ""}) {
+        rmdir((g_root + dir).c_str());
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
@@ -78,12 +88,14 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     if (mkdtemp(root) == nullptr) {
         abort();
     }
-    g_dir = std::string(root) + "/input";
+    g_root = root;
+    g_dir = g_root + "/input";
     mkdir(g_dir.c_str(), 0700);
     mkdir((g_dir + "/folder").c_str(), 0700);
     make_file(g_dir + "/event0");
     make_file(g_dir + "/event1");
-    make_file(std::string(root) + "/outside");
+    make_file(g_root + "/outside");
+    atexit(remove_tree);
     g_kernel.read = batch_read;
     g_kernel.ioctl = checked_ioctl;
     return 0;

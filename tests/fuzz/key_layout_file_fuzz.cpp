@@ -79,6 +79,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
         abort();
     }
     close(fd);
+    atexit([] { unlink(g_path); });
     g_kernel.read = scripted_read;
     return 0;
 }
