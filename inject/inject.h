@@ -40,7 +40,8 @@ struct key_report_t {
 // Reads one whole event from the receiver into buf. Returns 0, or -1 for anything less.
 int input_event_process(int fd, struct input_event *buf);
 
-// Translates the event in dev->event and writes its key to the virtual keyboard.
+// Translates the event in dev->event and writes its key to the virtual keyboard. A
+// SYN_DROPPED releases the key that is down instead.
 void detect_key_input(key_dev_t *dev);
 
 // What the event means under the active protocol and customer tables; writes nothing.

@@ -67,6 +67,12 @@ void write_key_report(key_dev_t *dev, const key_report_t *report) {
 }
 
 void detect_key_input(key_dev_t *dev) {
+    // The one event not decoded: the kernel's queue for the daemon overflowed and dropped
+    // events, perhaps the release of the key that is down, which would auto-repeat.
+    if (dev->event->type == EV_SYN && dev->event->code == SYN_DROPPED) {
+        release_held_key(dev);
+        return;
+    }
     key_report_t report;
     plan_key_report(dev->event, &report);
     // The property is set before the key is written, so the TV is asked to switch to the box

@@ -92,6 +92,10 @@ int notify_process(inputdev_info **receiver, const char *name, const char *dir, 
         if (entry_length == 0 || entry_length + 1 > name_room) {
             continue;
         }
+        // An entry's name never holds a slash; one that did could lead out of the folder.
+        if (memchr(entry, '/', entry_length) != nullptr) {
+            continue;
+        }
         memcpy(name_slot, entry, entry_length);
         name_slot[entry_length] = '\0';
 

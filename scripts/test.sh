@@ -46,6 +46,12 @@ printf '%s\n' "${android_sources[@]}" |
         -isystem /usr/include/android
 echo "(clang check took $((SECONDS - start)) s)"
 
+echo "== fuzz targets of the parsers (libFuzzer, ASan + UBSan), 15 s each"
+scripts/fuzz.sh 15
+
+echo "== soak on the real kernel (QEMU guest, x86_64)"
+tests/e2e/soak.sh "$PWD"
+
 echo "== formatting"
 git ls-files '*.cpp' '*.h' '*.c' | xargs -r clang-format --dry-run -Werror
 # Android.bp must parse and keep the platform's own formatting.

@@ -1,5 +1,6 @@
 // Entry point of the guest-side driver.
 //   e2e-driver test   the cases, then the benchmark; prints "N passed, N failed"
+//   e2e-driver soak   flaps, random codes, a uevent flood, a stalled daemon; figures, a tally
 //   e2e-driver demo   the newcomer's tour, shown like evtest
 //   e2e-driver exit N hands N to the host through QEMU's isa-debug-exit port (x86 only)
 #include <dirent.h>
@@ -38,14 +39,14 @@ int exit_through_port(int status) {
 
 // A hung case must not hang the bench: after the limit, show where the driver and the
 // daemons sleep, then end the driver so the guest still hands a status back.
-pid_t start_watchdog() {
+pid_t start_watchdog(int seconds) {
     pid_t driver = getpid();
     pid_t pid = fork();
     if (pid != 0) {
         return pid;
     }
-    sleep(E2E_WATCHDOG_S);
-    printf("FAIL e2e watchdog: the driver is stuck after %d s\n", E2E_WATCHDOG_S);
+    sleep(static_cast<unsigned>(seconds));
+    printf("FAIL e2e watchdog: the driver is stuck after %d s\n", seconds);
     DIR *d = opendir("/proc");
     while (struct dirent *e = d != nullptr ? readdir(d) : nullptr) {
         std::string base = std::string("/proc/") + e->d_name;
@@ -60,6 +61,10 @@ pid_t start_watchdog() {
     _exit(0);
 }
 
+#ifndef E2E_SOAK_WATCHDOG_S
+#define E2E_SOAK_WATCHDOG_S 600
+#endif
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -73,7 +78,7 @@ int main(int argc, char **argv) {
         return run_demo() == 0 ? 0 : 1;
     }
     if (argc == 2 && strcmp(argv[1], "test") == 0) {
-        pid_t watchdog = start_watchdog();
+        pid_t watchdog = start_watchdog(E2E_WATCHDOG_S);
         if (run_cases() == 0) {
             run_bench();
         }
@@ -82,6 +87,15 @@ int main(int argc, char **argv) {
         printf("%d passed, %d failed\n", g_tally.passed, g_tally.failed);
         return g_tally.failed == 0 && g_tally.passed > 0 ? 0 : 1;
     }
-    fprintf(stderr, "usage: e2e-driver test|demo|exit N\n");
+    if (argc == 2 && strcmp(argv[1], "soak") == 0) {
+        // The soak has its own boot, and its own limit, well above its few minutes.
+        pid_t watchdog = start_watchdog(E2E_SOAK_WATCHDOG_S);
+        run_soak();
+        kill(watchdog, SIGKILL);
+        waitpid(watchdog, nullptr, 0);
+        printf("%d passed, %d failed\n", g_tally.passed, g_tally.failed);
+        return g_tally.failed == 0 && g_tally.passed > 0 ? 0 : 1;
+    }
+    fprintf(stderr, "usage: e2e-driver test|demo|soak|exit N\n");
     return 2;
 }

@@ -115,3 +115,4 @@ std::vector<std::pair<std::string, std::string>> all_layouts();
 int run_cases();
 int run_bench();
 int run_demo();
+int run_soak();

@@ -111,7 +111,7 @@ e2e_boot() {
         return
     fi
     set +e
-    timeout 270 qemu-system-x86_64 -M pc -accel tcg -cpu max -smp 1 -m 512 \
+    timeout "${e2e_qemu_timeout:-270}" qemu-system-x86_64 -M pc -accel tcg -cpu max -smp 1 -m 512 \
         -kernel "$guest/vmlinux" -initrd "$e2e_initramfs" \
         -append "console=ttyS0 quiet loglevel=1 panic=-1 tsc=reliable" \
         -nographic -no-reboot -monitor none -serial stdio -nodefaults \

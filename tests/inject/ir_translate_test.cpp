@@ -116,6 +116,25 @@ TEST_F(translation, raw_codes_in_keys_out) {
     }
 }
 
+// The kernel dropped events queued for the daemon, perhaps a release.
+TEST_F(translation, dropped_events_release_the_key_that_is_down) {
+    load_tables({{0x12ff, {{3, 115}}}});
+    auto receive_dropped = [] {
+        memset(&g_receive_buffer, 0, sizeof(g_receive_buffer));
+        g_receive_buffer.type = EV_SYN;
+        g_receive_buffer.code = SYN_DROPPED;
+        g_receive_buffer.value = static_cast<int32_t>(raw(0x12ff, 3, true));
+        detect_key_input(&g_key_dev);
+    };
+    receive(raw(0x12ff, 3, true));
+    receive_dropped();
+    EXPECT_EQ(new_keyboard_events(), "+115 SYN -115 SYN");
+    EXPECT_EQ(g_key_dev.key_down, 0);
+    // Its value, a press here, is not decoded.
+    receive_dropped();
+    EXPECT_EQ(new_keyboard_events(), "");
+}
+
 std::vector<off_t> g_keyboard_size_at_log;
 
 // How much had reached the keyboard when a line was logged.

@@ -1,0 +1,38 @@
+#!/bin/bash
+# The soak on the real kernel: builds the daemon from the repository given (default: this
+# checkout) and boots its own guest, with limits of its own, for receiver flaps, random raw
+# codes against a model, a flood of uevent datagrams and a stalled daemon. Prints the
+# figures; exits non-zero on loss, disorder, a key left down or growth.
+#   tests/e2e/soak.sh [REPO-ROOT]
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "${1:-$here/../..}" && pwd)
+start=$(date +%s)
+
+guest=$("$here/prepare-guest.sh" | tail -n1)
+# shellcheck source=guest-lib.sh
+source "$here/guest-lib.sh"
+e2e_build_initramfs "$guest"
+e2e_build_binaries "$root"
+
+share=$(mktemp -d /tmp/dravoke-soak.XXXXXX)
+trap 'rm -rf "$share"' EXIT
+e2e_make_share "$share" soak
+
+echo "soak: booting $(basename "$guest") under TCG with $root's dravoke"
+# The guest's watchdog ends a stuck driver after 600 s; this is the host's limit beyond it.
+e2e_qemu_timeout=700
+set +e
+e2e_boot "$guest" "$share" | tee "$share/console.txt"
+status=${PIPESTATUS[0]}
+set -e
+summary=$(grep -E '^[0-9]+ passed, [0-9]+ failed$' "$share/console.txt" | tail -n1 || true)
+echo "soak: wall time $(($(date +%s) - start)) s"
+if [ -z "$summary" ]; then
+    echo "soak: the guest printed no result (status $status)"
+    echo "0 passed, 1 failed"
+    exit 1
+fi
+echo "$summary"
+[ "$status" -eq 0 ] && [ "$(echo "$summary" | awk '{print $3}')" -eq 0 ]
