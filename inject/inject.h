@@ -27,7 +27,8 @@ constexpr char k_one_touch_play_property[] = "hdmi_cts.one_touch_play";
 enum key_action_t {
     k_key_none,     // nothing is written
     k_key_press,    // the standard scancode goes down, after any key that is down goes up
-    k_key_release,  // the key that is down goes up
+    k_key_release,  // the key that is down goes up (also after a SYN_DROPPED: the receiver's
+                    // queue overflowed, and the release may be what was lost)
 };
 
 struct key_report_t {

@@ -40,12 +40,20 @@ int input_event_process(int fd, struct input_event *buf) {
 }
 
 void plan_key_report(const struct input_event *event, key_report_t *report) {
-    // Type, code and time are not looked at: the driver puts everything into value, and
-    // even a SYN_REPORT is decoded from its value.
-    report->raw = decode_raw_code(event->value, ir_protocol_used);
-    report->table = find_customer_map(report->raw.customer_code);
+    report->table = -1;
     report->scancode = 0;
     report->action = k_key_none;
+    // The one event not decoded: the kernel's queue for the daemon overflowed and dropped
+    // events, perhaps the release of the key that is down, which would auto-repeat.
+    if (event->type == EV_SYN && event->code == SYN_DROPPED) {
+        report->raw = raw_code_t{0, 0, false};
+        report->action = k_key_release;
+        return;
+    }
+    // Type, code and time are not looked at otherwise: the driver puts everything into
+    // value, and even a SYN_REPORT is decoded from its value.
+    report->raw = decode_raw_code(event->value, ir_protocol_used);
+    report->table = find_customer_map(report->raw.customer_code);
     if (report->table < 0) {
         return;
     }
@@ -67,12 +75,6 @@ void write_key_report(key_dev_t *dev, const key_report_t *report) {
 }
 
 void detect_key_input(key_dev_t *dev) {
-    // The one event not decoded: the kernel's queue for the daemon overflowed and dropped
-    // events, perhaps the release of the key that is down, which would auto-repeat.
-    if (dev->event->type == EV_SYN && dev->event->code == SYN_DROPPED) {
-        release_held_key(dev);
-        return;
-    }
     key_report_t report;
     plan_key_report(dev->event, &report);
     // The property is set before the key is written, so the TV is asked to switch to the box

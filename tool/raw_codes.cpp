@@ -72,7 +72,11 @@ std::string describe_one(raw_describer_t *describer, size_t b, const struct inpu
     }
 
     std::string offer;
-    if (report.table < 0) {
+    if (event->type == EV_SYN && event->code == SYN_DROPPED) {
+        line = std::string(protocol_name(protocol)) +
+               " SYN_DROPPED, the receiver's queue overflowed and lost events: ";
+        line += written.empty() ? "writes nothing, no key is down" : "writes " + written;
+    } else if (report.table < 0) {
         line += ": no file for customer 0x" + customer_code_text(protocol, raw.customer_code) +
                 ": create " + customer_file_name(protocol, raw.customer_code);
     } else if (report.scancode == 0) {

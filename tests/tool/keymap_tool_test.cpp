@@ -265,6 +265,24 @@ TEST_F(keymap_tool, commands_decode_and_refuse_bad_usage) {
         }
         EXPECT_EQ(got.err.substr(0, c.err.size()), c.err);
     }
+    // watch shows the daemon's answer to a receiver queue that overflowed: the key goes up.
+    tool_options_t options;
+    options.dir = g_keylayout_dir;
+    options.protocols = {0};
+    raw_describer_t describer;
+    ASSERT_EQ(start_describer(&describer, &options, stderr), 0);
+    struct input_event events[2];
+    memset(events, 0, sizeof(events));
+    events[0].type = EV_MSC;
+    events[0].value = 0x01bf4005;
+    events[1].type = EV_SYN;
+    events[1].code = SYN_DROPPED;
+    describe_event(&describer, &events[0]);
+    EXPECT_EQ(describe_event(&describer, &events[1]),
+              "NEC SYN_DROPPED, the receiver's queue overflowed and lost events: writes release "
+              "KEY_UP (103)\n");
+    take_logs();
+
     // Showing is not doing: the one-touch-play key was described, not acted on.
     char value[PROPERTY_VALUE_MAX];
     EXPECT_EQ(property_get(k_one_touch_play_property, value, ""), 0);
