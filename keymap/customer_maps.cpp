@@ -53,7 +53,7 @@ int init_orvex_ir_map(void) {
     for (struct dirent *entry = readdir(dir); entry != nullptr; entry = readdir(dir)) {
         int customer_code = kl_filename_verify(entry->d_name);
         bool built = customer_code >= 0 && count < k_max_customer_maps;
-        if (g_keymap_observer != nullptr && g_keymap_observer->entry_listed != nullptr) {
+        if (g_keymap_observer != nullptr) {
             g_keymap_observer->entry_listed(entry->d_name, customer_code, built ? count : -1);
         }
         if (!built) {
@@ -69,8 +69,8 @@ int init_orvex_ir_map(void) {
         memset(map, 0, sizeof(*map));
         pair_customer_keys(g_base_keymap, &standard_names, g_customer_keymap, map->scancode_map);
         map->customer_code = customer_code;
-        if (g_keymap_observer != nullptr && g_keymap_observer->table_built != nullptr) {
-            g_keymap_observer->table_built(count, path, g_customer_keymap, map);
+        if (g_keymap_observer != nullptr) {
+            g_keymap_observer->table_built(count, path, g_customer_keymap);
         }
         count++;
     }

@@ -7,25 +7,21 @@
 
 namespace {
 
-// A customer layout file name: prefix, a fixed number of hexadecimal digits, ".kl".
-struct customer_name_pattern_t {
-    const char *prefix;
-    int digits;
-};
-
 constexpr customer_name_pattern_t k_nec_pattern = {"customer_ir_", 4};
 constexpr customer_name_pattern_t k_rc5_pattern = {"customer_rc5_ir_", 2};
-constexpr char k_suffix[] = ".kl";
 
 }  // namespace
+
+const customer_name_pattern_t *customer_name_pattern(int32_t protocol) {
+    return protocol == k_ir_protocol_rc5 ? &k_rc5_pattern : &k_nec_pattern;
+}
 
 int match_kl_filename(const char *name, int32_t protocol, kl_name_note_t *note) {
     kl_name_note_t ignored;
     if (note == nullptr) {
         note = &ignored;
     }
-    const customer_name_pattern_t &pattern =
-        protocol == k_ir_protocol_rc5 ? k_rc5_pattern : k_nec_pattern;
+    const customer_name_pattern_t &pattern = *customer_name_pattern(protocol);
     // Every comparison stops at the name's NUL, so a short name is never read past its end.
     size_t prefix_length = strlen(pattern.prefix);
     if (strncmp(name, pattern.prefix, prefix_length) != 0) {
@@ -42,7 +38,7 @@ int match_kl_filename(const char *name, int32_t protocol, kl_name_note_t *note) 
         }
         code = code * 16 + digit;
     }
-    if (strcmp(p, k_suffix) != 0) {
+    if (strcmp(p, k_customer_name_suffix) != 0) {
         *note = hex_digit_value(*p) >= 0 ? k_name_digits : k_name_suffix;
         return -1;
     }

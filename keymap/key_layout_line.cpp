@@ -113,11 +113,7 @@ int parse_key_layout_line(const char *line, int32_t *scancode, char name[32],
     p = scan_word(line, keyword);
     const char *after_number = p == nullptr ? nullptr : scan_scancode(p, &value);
     const char *after_name = after_number == nullptr ? nullptr : scan_word(after_number, word);
-    if (after_name == nullptr) {
-        *note = note_rejected_line(line, keyword);
-        return -1;
-    }
-    if (strcmp(keyword, "key") != 0) {
+    if (after_name == nullptr || strcmp(keyword, "key") != 0) {
         *note = note_rejected_line(line, keyword);
         return -1;
     }

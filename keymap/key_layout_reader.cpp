@@ -60,7 +60,7 @@ int create_keymap_from_file(const char *path, keymap_t *table) {
     if (fd < 0) {
         int error_number = errno;
         log_error("open '%s' fail, %s\n", path, strerror(error_number));
-        if (g_keymap_observer != nullptr && g_keymap_observer->file_failed != nullptr) {
+        if (g_keymap_observer != nullptr) {
             g_keymap_observer->file_failed(path, error_number, true);
         }
         return -1;
@@ -78,7 +78,7 @@ int create_keymap_from_file(const char *path, keymap_t *table) {
         if (got < 0) {
             int error_number = errno;
             log_error("reading '%s' error, %s\n", path, strerror(error_number));
-            if (g_keymap_observer != nullptr && g_keymap_observer->file_failed != nullptr) {
+            if (g_keymap_observer != nullptr) {
                 g_keymap_observer->file_failed(path, error_number, false);
             }
             result = -1;
@@ -95,7 +95,7 @@ int create_keymap_from_file(const char *path, keymap_t *table) {
             table[scancode].scancode = scancode;
             memcpy(table[scancode].name, name, strlen(name) + 1);
         }
-        if (g_keymap_observer != nullptr && g_keymap_observer->line_read != nullptr) {
+        if (g_keymap_observer != nullptr) {
             g_keymap_observer->line_read(path, line_number, line, note, scancode, name);
         }
         if (line[got - 1] == '\n') {

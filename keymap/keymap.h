@@ -28,6 +28,16 @@ extern int g_customer_map_count;
 // Reads one key layout file into table. Returns 0 at end of file, -1 on open or read error.
 int create_keymap_from_file(const char *path, keymap_t *table);
 
+// A customer layout file name: prefix, a fixed number of hexadecimal digits, ".kl".
+struct customer_name_pattern_t {
+    const char *prefix;
+    int digits;
+};
+constexpr char k_customer_name_suffix[] = ".kl";
+
+// The customer layout file names of a protocol, 0 (NEC) or 1 (RC5).
+const customer_name_pattern_t *customer_name_pattern(int32_t protocol);
+
 // Returns the customer code carried by a customer layout file name of the active
 // protocol, or -1.
 int kl_filename_verify(const char *name);

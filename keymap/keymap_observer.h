@@ -7,10 +7,11 @@
 
 // What the key layout reader and the table build see, told as they see it, for tools that
 // show integrators what the daemon makes of their files. The daemon never sets an observer;
-// a tool sets one around its own call of the build, and every hook is optional.
+// a tool sets one, with every hook, around its own call of the build.
 struct keymap_observer_t {
     // One line piece of a layout file (lines are counted from 1; the pieces of an overlong
-    // line share its number), what the reader made of it, and the entry it filled if taken.
+    // line share its number), what the reader made of it, and the entry it filled if taken
+    // (scancode -1 and an empty name when not).
     void (*line_read)(const char *path, int line_number, const char *text, key_line_note_t note,
                       int32_t scancode, const char *name);
     // The file could not be opened (at_open) or a read failed; error_number is errno's value.
@@ -19,10 +20,9 @@ struct keymap_observer_t {
     // (-1 when it is no customer file of the protocol) and the table built from it (-1 when
     // none: the name was rejected, or the tables were full).
     void (*entry_listed)(const char *name, int customer_code, int table);
-    // A customer table has been built: the customer layout as read (entries consumed by the
-    // pairing hold scancode -1) and the table.
-    void (*table_built)(int table, const char *path, const keymap_t *customer_keymap,
-                        const customer_map_t *map);
+    // Customer table number table has been built from path: the customer layout as read
+    // (entries consumed by the pairing hold scancode -1).
+    void (*table_built)(int table, const char *path, const keymap_t *customer_keymap);
 };
 
 extern const keymap_observer_t *g_keymap_observer;

@@ -84,16 +84,12 @@ int notify_process(inputdev_info **receiver, const char *name, const char *dir, 
         }
         const char *entry = batch + offset + header_size;
         offset += header_size + record.len;
-        if (record.len == 0) {
-            continue;
-        }
-        // The name is NUL-padded within len; a name without its NUL ends at len.
+        // The name is NUL-padded within len (0 for a record that names no entry); a name
+        // without its NUL ends at len. An entry's name never holds a slash; one that did
+        // could lead out of the folder.
         size_t entry_length = strnlen(entry, record.len);
-        if (entry_length == 0 || entry_length + 1 > name_room) {
-            continue;
-        }
-        // An entry's name never holds a slash; one that did could lead out of the folder.
-        if (memchr(entry, '/', entry_length) != nullptr) {
+        if (entry_length == 0 || entry_length + 1 > name_room ||
+            memchr(entry, '/', entry_length) != nullptr) {
             continue;
         }
         memcpy(name_slot, entry, entry_length);

@@ -20,6 +20,14 @@ struct raw_code_t {
     bool pressed;
 };
 
+// The bits of value that the protocol's decoding passes over.
+inline uint32_t ignored_raw_bits(int32_t value, int32_t protocol) {
+    bool rc5 = protocol == k_ir_protocol_rc5;
+    uint32_t used = k_raw_pressed_bit | (rc5 ? k_rc5_command_mask : k_nec_command_mask) |
+                    (rc5 ? k_rc5_customer_mask : k_nec_customer_mask) << k_raw_customer_shift;
+    return static_cast<uint32_t>(value) & ~used;
+}
+
 inline raw_code_t decode_raw_code(int32_t value, int32_t protocol) {
     uint32_t bits = static_cast<uint32_t>(value);
     bool rc5 = protocol == k_ir_protocol_rc5;

@@ -27,7 +27,6 @@ struct diagnostic_t {
 // Diagnostics of every protocol checked; a file read for both is reported once.
 struct report_t {
     std::set<diagnostic_t> diagnostics;
-    std::string summary;
 };
 
 void add(report_t *report, const std::string &path, int line, severity_t severity,
@@ -42,31 +41,32 @@ void add(report_t *report, const std::string &path, int line, severity_t severit
     report->diagnostics.insert({path, line, severity, text});
 }
 
-// The number as the line wrote it, to show what the daemon read instead.
-std::string second_word(const std::string &text) {
-    size_t start = text.find_first_not_of(" \t\r\n\v\f");
-    start = text.find_first_of(" \t\r\n\v\f", start);
-    start = text.find_first_not_of(" \t\r\n\v\f", start);
+// Word n (from 0) of a line as written, to show what the daemon read instead.
+std::string nth_word(const std::string &text, int n) {
+    const char *blanks = " \t\r\n\v\f";
+    size_t start = text.find_first_not_of(blanks);
+    for (; n > 0 && start != std::string::npos; n--) {
+        start = text.find_first_not_of(blanks, text.find_first_of(blanks, start));
+    }
     if (start == std::string::npos) {
         return "";
     }
-    size_t end = text.find_first_of(" \t\r\n\v\f", start);
+    size_t end = text.find_first_of(blanks, start);
     return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }
 
-std::string first_word(const std::string &text) {
-    size_t start = text.find_first_not_of(" \t\r\n\v\f");
-    if (start == std::string::npos) {
-        return "";
+int translated_count(const customer_map_t &map) {
+    int translated = 0;
+    for (int slot : map.scancode_map) {
+        translated += slot != 0;
     }
-    size_t end = text.find_first_of(" \t\r\n\v\f", start);
-    return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    return translated;
 }
 
 void check_line(report_t *report, const std::string &path, const seen_line_t &line) {
     switch (line.note) {
         case k_line_taken_glued: {
-            std::string written = second_word(line.text);
+            std::string written = nth_word(line.text, 1);
             std::string hint;
             if (written.size() > 2 && written[0] == '0' &&
                 (written[1] == 'x' || written[1] == 'X')) {
@@ -90,7 +90,7 @@ void check_line(report_t *report, const std::string &path, const seen_line_t &li
         case k_line_keyword_mistyped:
             add(report, path, line.number, k_warning,
                 "\"%s\" is not \"key\" (lower case, on its own): line ignored",
-                first_word(line.text).c_str());
+                nth_word(line.text, 0).c_str());
             break;
         case k_line_incomplete:
             add(report, path, line.number, k_warning,
@@ -98,7 +98,7 @@ void check_line(report_t *report, const std::string &path, const seen_line_t &li
             break;
         case k_line_out_of_range:
             add(report, path, line.number, k_warning,
-                "scancode %s is outside 0 to 255: line ignored", second_word(line.text).c_str());
+                "scancode %s is outside 0 to 255: line ignored", nth_word(line.text, 1).c_str());
             break;
         default:
             break;
@@ -117,9 +117,8 @@ std::map<int, int> check_lines(report_t *report, const std::string &path,
                 "line longer than 1023 characters: the daemon reads the rest as another line");
         }
         check_line(report, path, line);
-        if (line.note != k_line_taken && line.note != k_line_taken_glued &&
-            line.note != k_line_taken_name_cut) {
-            continue;
+        if (line.scancode < 0) {
+            continue;  // not taken
         }
         auto earlier = line_of.find(line.scancode);
         if (earlier != line_of.end() && earlier->second != line.number) {
@@ -193,11 +192,7 @@ void check_customer_table(report_t *report, const layout_build_t *build, int tab
             break;
         }
     }
-    int translated = 0;
-    for (int slot : map.scancode_map) {
-        translated += slot != 0;
-    }
-    if (translated == 0 && failure == build->failures.end()) {
+    if (translated_count(map) == 0 && failure == build->failures.end()) {
         add(report, path, 0, k_error, "translates no button: none of its names is in %s",
             k_standard_layout_file);
     }
@@ -236,9 +231,11 @@ std::string lower_dashless(const std::string &name) {
 // A name that was meant as a customer layout: what it should have been, or "".
 std::string repaired_name(const std::string &name, int32_t *protocol) {
     std::string s = lower_dashless(name);
-    *protocol = s.compare(0, 16, "customer_rc5_ir_") == 0 ? k_ir_protocol_rc5 : k_ir_protocol_nec;
-    std::string prefix = *protocol == k_ir_protocol_rc5 ? "customer_rc5_ir_" : "customer_ir_";
-    size_t digits_wanted = *protocol == k_ir_protocol_rc5 ? 2 : 4;
+    std::string rc5_prefix = customer_name_pattern(k_ir_protocol_rc5)->prefix;
+    *protocol =
+        s.compare(0, rc5_prefix.size(), rc5_prefix) == 0 ? k_ir_protocol_rc5 : k_ir_protocol_nec;
+    std::string prefix = customer_name_pattern(*protocol)->prefix;
+    size_t digits_wanted = static_cast<size_t>(customer_name_pattern(*protocol)->digits);
     if (s.compare(0, prefix.size(), prefix) != 0) {
         return "";
     }
@@ -253,7 +250,7 @@ std::string repaired_name(const std::string &name, int32_t *protocol) {
         return "";
     }
     std::string repaired =
-        prefix + std::string(digits_wanted - digits.size(), '0') + digits + ".kl";
+        prefix + std::string(digits_wanted - digits.size(), '0') + digits + k_customer_name_suffix;
     return match_kl_filename(repaired.c_str(), *protocol, nullptr) >= 0 ? repaired : "";
 }
 
@@ -287,12 +284,12 @@ void check_name(report_t *report, const layout_build_t *build, const listed_entr
     std::string repaired = repaired_name(entry.name, &meant);
     kl_name_note_t why;
     match_kl_filename(entry.name.c_str(), meant, &why);
-    const char *prefix = meant == k_ir_protocol_rc5 ? "customer_rc5_ir_" : "customer_ir_";
-    std::string reason = why == k_name_prefix ? std::string("begin with \"") + prefix + "\" exactly"
-                         : why == k_name_digits
-                             ? std::string("carry the customer code in exactly ") +
-                                   (meant == k_ir_protocol_rc5 ? "2" : "4") + " hexadecimal digits"
-                             : std::string("end in \".kl\", in lower case");
+    const customer_name_pattern_t *pattern = customer_name_pattern(meant);
+    std::string reason =
+        why == k_name_prefix   ? std::string("begin with \"") + pattern->prefix + "\" exactly"
+        : why == k_name_digits ? "carry the customer code in exactly " +
+                                     std::to_string(pattern->digits) + " hexadecimal digits"
+                               : std::string("end in \".kl\", in lower case");
     std::string hint;
     if (!repaired.empty() && names.count(repaired) != 0) {
         hint = " (" + repaired + " exists beside it)";
@@ -306,9 +303,7 @@ void check_name(report_t *report, const layout_build_t *build, const listed_entr
 int translated_buttons(const layout_build_t *build) {
     int translated = 0;
     for (int t = 0; t < build->count; t++) {
-        for (int slot : build->maps[t].scancode_map) {
-            translated += slot != 0;
-        }
+        translated += translated_count(build->maps[t]);
     }
     return translated;
 }
@@ -338,15 +333,14 @@ int run_check(const tool_options_t *options, FILE *out, check_totals_t *totals) 
         for (int t = 0; t < build->count; t++) {
             check_customer_table(&report, build.get(), t);
         }
-        const char *pattern =
-            protocol == k_ir_protocol_rc5 ? "customer_rc5_ir_XX.kl" : "customer_ir_XXXX.kl";
+        std::string pattern = customer_file_pattern(protocol);
         if (build->count == 0 && single) {
             add(&report, options->dir, 0, k_error,
                 "no %s customer layout (%s): the daemon stops at start (\"cant find any ir map\")",
-                protocol_name(protocol), pattern);
+                protocol_name(protocol), pattern.c_str());
         } else if (build->count == 0) {
             add(&report, options->dir, 0, k_note, "no %s customer layout (%s)",
-                protocol_name(protocol), pattern);
+                protocol_name(protocol), pattern.c_str());
         }
         tables += build->count;
         char part[128];

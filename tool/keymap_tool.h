@@ -22,7 +22,7 @@ struct seen_line_t {
     int number;
     std::string text;
     key_line_note_t note;
-    int32_t scancode;  // the entry it filled when taken
+    int32_t scancode;  // the entry it filled when taken, -1 when not taken
     std::string name;
 };
 
@@ -61,6 +61,8 @@ std::string base_name(const std::string &path);
 const char *protocol_name(int32_t protocol);
 // The customer layout file name that a customer code would need.
 std::string customer_file_name(int32_t protocol, int customer_code);
+// The name every customer layout file of the protocol has: "customer_ir_XXXX.kl" for NEC.
+std::string customer_file_pattern(int32_t protocol);
 // The customer code as file names write it: 4 hexadecimal digits (NEC), 2 (RC5).
 std::string customer_code_text(int32_t protocol, int customer_code);
 // The lowest standard scancode above 0 bearing name, or 0; *at_zero tells whether the

@@ -26,8 +26,7 @@ void on_entry_listed(const char *name, int customer_code, int table) {
     g_observed->entries.push_back({name, customer_code, table});
 }
 
-void on_table_built(int table, const char *path, const keymap_t *customer_keymap,
-                    const customer_map_t *) {
+void on_table_built(int table, const char *path, const keymap_t *customer_keymap) {
     memcpy(g_observed->customer[table], customer_keymap, sizeof(g_observed->customer[table]));
     g_observed->table_path[table] = path;
 }
@@ -117,13 +116,19 @@ const char *protocol_name(int32_t protocol) {
 
 std::string customer_code_text(int32_t protocol, int customer_code) {
     char text[16];
-    snprintf(text, sizeof(text), protocol == k_ir_protocol_rc5 ? "%02x" : "%04x", customer_code);
+    snprintf(text, sizeof(text), "%0*x", customer_name_pattern(protocol)->digits, customer_code);
     return text;
 }
 
 std::string customer_file_name(int32_t protocol, int customer_code) {
-    return std::string(protocol == k_ir_protocol_rc5 ? "customer_rc5_ir_" : "customer_ir_") +
-           customer_code_text(protocol, customer_code) + ".kl";
+    return customer_name_pattern(protocol)->prefix + customer_code_text(protocol, customer_code) +
+           k_customer_name_suffix;
+}
+
+std::string customer_file_pattern(int32_t protocol) {
+    const customer_name_pattern_t *pattern = customer_name_pattern(protocol);
+    return pattern->prefix + std::string(static_cast<size_t>(pattern->digits), 'X') +
+           k_customer_name_suffix;
 }
 
 int standard_scancode_of(const layout_build_t *build, const char *name, bool *at_zero) {

@@ -1,11 +1,11 @@
 #include <errno.h>
 #include <fcntl.h>
-#include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
 
 #include <memory>
 
+#include "core/hex_digit.h"
 #include "core/protocol.h"
 #include "inject/inject.h"
 #include "receiver/raw_code.h"
@@ -61,10 +61,7 @@ std::string describe_one(raw_describer_t *describer, size_t b, const struct inpu
              customer_code_text(protocol, raw.customer_code).c_str(), raw.command, raw.command,
              raw.pressed ? "pressed" : "released");
     std::string line = head;
-    uint32_t used = k_raw_pressed_bit |
-                    (protocol == k_ir_protocol_rc5 ? k_rc5_command_mask | k_rc5_customer_mask << 8
-                                                   : k_nec_command_mask | k_nec_customer_mask << 8);
-    uint32_t ignored = static_cast<uint32_t>(event->value) & ~used;
+    uint32_t ignored = ignored_raw_bits(event->value, protocol);
     if (ignored != 0) {
         char bits[48];
         snprintf(bits, sizeof(bits), ", ignored bits 0x%08x", ignored);
@@ -117,19 +114,19 @@ std::string describe_one(raw_describer_t *describer, size_t b, const struct inpu
 
 // A raw code as getevent prints it: hexadecimal, with or without 0x, at most 8 digits.
 int parse_raw(const std::string &text, uint32_t *value) {
-    const char *digits = text.c_str();
-    if (text.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
-        digits += 2;
-    }
-    char *end = nullptr;
-    errno = 0;
-    unsigned long parsed = strtoul(digits, &end, 16);
-    if (*digits == '\0' || *end != '\0' || errno != 0 || strlen(digits) > 8 ||
-        strchr(digits, '-') != nullptr || strchr(digits, '+') != nullptr ||
-        strchr(digits, ' ') != nullptr) {
+    size_t start = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X') ? 2 : 0;
+    if (text.size() == start || text.size() - start > 8) {
         return -1;
     }
-    *value = static_cast<uint32_t>(parsed);
+    uint32_t parsed = 0;
+    for (size_t i = start; i < text.size(); i++) {
+        int digit = hex_digit_value(text[i]);
+        if (digit < 0) {
+            return -1;
+        }
+        parsed = parsed << 4 | static_cast<uint32_t>(digit);
+    }
+    *value = parsed;
     return 0;
 }
 

@@ -150,3 +150,25 @@ e2e_boot_armhf() {
     echo "guest: no status from the guest (qemu exit $rc)" >&2
     return 125
 }
+
+# Boots the guest with its console shown (latency lines labelled with the architecture) and
+# kept in the share, then prints the wall time and the guest's "N passed, N failed", which
+# also closes the output. Fails on a failed case, a failed guest or a missing tally.
+#   e2e_boot_and_tally GUEST SHARE LABEL START-SECONDS
+e2e_boot_and_tally() {
+    local guest=$1 share=$2 label=$3 start=$4 status summary
+    set +e
+    e2e_boot "$guest" "$share" | sed -u "s/^bench: /bench ($e2e_arch): /" |
+        tee "$share/console.txt"
+    status=${PIPESTATUS[0]}
+    set -e
+    summary=$(grep -E '^[0-9]+ passed, [0-9]+ failed$' "$share/console.txt" | tail -n1 || true)
+    echo "$label wall time $(($(date +%s) - start)) s"
+    if [ -z "$summary" ]; then
+        echo "$label the guest printed no result (status $status)"
+        echo "0 passed, 1 failed"
+        return 1
+    fi
+    echo "$summary"
+    [ "$status" -eq 0 ] && [ "$(echo "$summary" | awk '{print $3}')" -eq 0 ]
+}

@@ -37,19 +37,4 @@ trap 'rm -rf "$share"' EXIT
 e2e_make_share "$share" test
 
 echo "e2e: booting $(basename "$guest") under TCG with $root's dravoke"
-set +e
-# The latency figures name the architecture they were measured on.
-e2e_boot "$guest" "$share" | sed -u "s/^bench: /bench ($arch): /" | tee "$share/console.txt"
-status=${PIPESTATUS[0]}
-set -e
-summary=$(grep -E '^[0-9]+ passed, [0-9]+ failed$' "$share/console.txt" | tail -n1 || true)
-echo "e2e: $arch wall time $(($(date +%s) - start)) s"
-if [ -z "$summary" ]; then
-    echo "e2e: the guest printed no result (status $status)"
-    echo "0 passed, 1 failed"
-    exit 1
-fi
-failed=$(echo "$summary" | awk '{print $3}')
-# The guest's tally closes the output too, for whoever reads only the last line.
-echo "$summary"
-[ "$status" -eq 0 ] && [ "$failed" -eq 0 ]
+e2e_boot_and_tally "$guest" "$share" "e2e: $arch" "$start"
