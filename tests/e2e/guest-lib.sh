@@ -23,7 +23,7 @@ e2e_module_order() {
 # Builds the initramfs (busybox, modules, init) once per kernel and init script.
 # Sets e2e_initramfs.
 e2e_build_initramfs() {
-    local guest=$1 kver moddir key tree m busybox=/bin/busybox transport=virtio_pci
+    local guest=$1 kver moddir kmod key tree m busybox=/bin/busybox transport=virtio_pci
     if [ "$e2e_arch" = armhf ]; then
         # The guest's own busybox; ARM's virt machine puts virtio devices on MMIO.
         busybox=$guest/busybox/bin/busybox
@@ -31,11 +31,15 @@ e2e_build_initramfs() {
     fi
     kver=$(basename "$guest")
     moddir=$guest/root/lib/modules/$kver
-    key=$(cat "$e2e_here/guest-init.sh" "$busybox" "$guest/kmod/orvex_ir_protocol.ko" |
-        sha256sum | cut -c1-16)
+    kmod=$guest/kmod-$(cat "$e2e_here"/kmod/* | sha256sum | cut -c1-16)  # as prepare-guest.sh names it
+    key=$(cat "$e2e_here/guest-init.sh" "$busybox" "$kmod"/*.ko | sha256sum | cut -c1-16)
     e2e_initramfs=$guest/initramfs-$key.cpio
-    [ -f "$e2e_initramfs" ] && return 0
-    rm -f "$guest"/initramfs-*.cpio
+    # Another checkout may be booting an older one: only those unused for a day go.
+    find "$guest" -maxdepth 1 -name 'initramfs-*.cpio' -mmin +1440 -delete 2>/dev/null || true
+    if [ -f "$e2e_initramfs" ]; then
+        touch "$e2e_initramfs"
+        return 0
+    fi
     tree=$(mktemp -d)
     mkdir -p "$tree/bin" "$tree/modules" "$tree/dev"
     # The kernel opens the console before init runs, so the node must be in the archive.
@@ -51,9 +55,9 @@ e2e_build_initramfs() {
     for m in $(cat "$tree/modules/boot.order") uinput.ko; do
         cp "$(find "$moddir/kernel" -name "$m" | head -n1)" "$tree/modules/"
     done
-    cp "$guest/kmod/orvex_ir_protocol.ko" "$tree/modules/"
-    (cd "$tree" && find . | LC_ALL=C sort | cpio -o -H newc --quiet) >"$e2e_initramfs.tmp"
-    mv "$e2e_initramfs.tmp" "$e2e_initramfs"
+    cp "$kmod"/*.ko "$tree/modules/"
+    (cd "$tree" && find . | LC_ALL=C sort | cpio -o -H newc --quiet) >"$e2e_initramfs.tmp.$$"
+    mv "$e2e_initramfs.tmp.$$" "$e2e_initramfs"
     rm -rf "$tree"
 }
 

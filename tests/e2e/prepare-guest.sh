@@ -142,14 +142,19 @@ else
     headers=$guest/headers/usr/src/linux-headers-$kver
     kmod_make=(ARCH=arm CROSS_COMPILE=arm-linux-gnueabihf-)
 fi
-kmod_sum=$(cat "$here"/kmod/* | sha256sum | cut -c1-16)
-if [ "$(cat "$guest/kmod.stamp" 2>/dev/null)" != "$kmod_sum" ]; then
+# Built once per source, in a folder named by it, so that checkouts with other modules can
+# share the cache and run at the same time; a build lands whole or not at all.
+kmod_dir=$guest/kmod-$(cat "$here"/kmod/* | sha256sum | cut -c1-16)
+if [ ! -d "$kmod_dir" ]; then
     [ "$arch" = x86_64 ] || unpack_armhf_headers
     log "building the test kernel module"
-    rm -rf "$guest/kmod"
-    cp -r "$here/kmod" "$guest/kmod"
-    make -s -C "$headers" M="$guest/kmod" "${kmod_make[@]}" modules >&2
-    echo "$kmod_sum" >"$guest/kmod.stamp"
+    rm -rf "$kmod_dir.tmp.$$"
+    cp -r "$here/kmod" "$kmod_dir.tmp.$$"
+    make -s -C "$headers" M="$kmod_dir.tmp.$$" "${kmod_make[@]}" modules >&2
+    mv -T "$kmod_dir.tmp.$$" "$kmod_dir" 2>/dev/null || rm -rf "$kmod_dir.tmp.$$"
 fi
+touch "$kmod_dir"
+# Modules of sources unused for a day.
+find "$guest" -maxdepth 1 -name 'kmod-*' -mmin +1440 -exec rm -rf {} + 2>/dev/null || true
 
 echo "$guest"
