@@ -376,17 +376,17 @@ int run_check(const tool_options_t *options, FILE *out, check_totals_t *totals) 
                             : severity == k_warning ? "warning"
                                                     : "note";
         if (out != nullptr && d.line > 0) {
-            fprintf(out, "%s:%d: %s: %s\n", d.path.c_str(), d.line, label, d.text.c_str());
+            tool_print(out, "%s:%d: %s: %s\n", d.path.c_str(), d.line, label, d.text.c_str());
         } else if (out != nullptr) {
-            fprintf(out, "%s: %s: %s\n", d.path.c_str(), label, d.text.c_str());
+            tool_print(out, "%s: %s: %s\n", d.path.c_str(), label, d.text.c_str());
         }
     }
     char counts[64];
     snprintf(counts, sizeof(counts), "%d warning%s, %d error%s", warnings, warnings == 1 ? "" : "s",
              errors, errors == 1 ? "" : "s");
     if (out != nullptr) {
-        fprintf(out, "%s%s(%s); %s\n", summary.c_str(), summary.empty() ? "" : " ",
-                options->protocol_origin.c_str(), counts);
+        tool_print(out, "%s%s(%s); %s\n", summary.c_str(), summary.empty() ? "" : " ",
+                   options->protocol_origin.c_str(), counts);
     }
     if (totals != nullptr) {
         totals->first_error.clear();

@@ -89,9 +89,9 @@ const command_t k_commands[] = {
 };
 
 int usage_error(FILE *err, const char *command, const std::string &message) {
-    fprintf(err, "dravoke-keymap: %s\n", message.c_str());
-    fprintf(err, "Try 'dravoke-keymap%s%s --help'.\n", command != nullptr ? " " : "",
-            command != nullptr ? command : "");
+    tool_print(err, "dravoke-keymap: %s\n", message.c_str());
+    tool_print(err, "Try 'dravoke-keymap%s%s --help'.\n", command != nullptr ? " " : "",
+               command != nullptr ? command : "");
     return 2;
 }
 
@@ -127,7 +127,7 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
     }
     if (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0 ||
         strcmp(argv[1], "help") == 0) {
-        fprintf(out, k_usage, g_keylayout_dir, g_protocol_file);
+        tool_print(out, k_usage, g_keylayout_dir, g_protocol_file);
         return 0;
     }
     const command_t *command = nullptr;
@@ -155,7 +155,7 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
             has_value = true;
         }
         if (arg == "--help" || arg == "-h") {
-            fprintf(out, command->help, g_keylayout_dir);
+            tool_print(out, command->help, g_keylayout_dir);
             return 0;
         } else if (arg == "--werror" && command->has_werror && !has_value) {
             options.werror = true;

@@ -34,7 +34,7 @@ struct doctor_t {
 
 void report(doctor_t *doctor, status_t status, const char *check, const std::string &text) {
     const char *labels[] = {"ok", "warn", "FAIL"};
-    fprintf(doctor->out, "%-5s %s: %s\n", labels[status], check, text.c_str());
+    tool_print(doctor->out, "%-5s %s: %s\n", labels[status], check, text.c_str());
     fflush(doctor->out);
     doctor->counts[status]++;
 }
@@ -350,7 +350,7 @@ int run_doctor(const tool_options_t *options, FILE *out, FILE *) {
     check_daemon(&doctor, receiver);
     check_android_layout(&doctor);
     check_selinux(&doctor);
-    fprintf(out, "doctor: %d ok, %d warn, %d FAIL\n", doctor.counts[k_ok], doctor.counts[k_warn],
-            doctor.counts[k_fail]);
+    tool_print(out, "doctor: %d ok, %d warn, %d FAIL\n", doctor.counts[k_ok], doctor.counts[k_warn],
+               doctor.counts[k_fail]);
     return doctor.counts[k_fail] > 0 ? 1 : 0;
 }

@@ -72,6 +72,14 @@ int standard_scancode_of(const layout_build_t *build, const char *name, bool *at
 std::string nearest_standard_name(const layout_build_t *build, const char *name);
 const char *linux_key_name(int code);
 
+// text with every byte outside printable ASCII shown in the C style ("\t", "\xc2\xa0"), so
+// that an invisible byte in a layout or a file name shows in a message. A backslash stays as
+// it is, so text escaped once comes through again unchanged.
+std::string printable(const std::string &text);
+// Every line the tool prints goes through here: printf's format, with the result's bytes
+// made printable but for the newlines that end lines.
+void tool_print(FILE *out, const char *format, ...) __attribute__((format(printf, 2, 3)));
+
 // What the command line asked for, common to every command.
 struct tool_options_t {
     std::string dir;

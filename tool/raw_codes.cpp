@@ -136,8 +136,8 @@ int start_describer(raw_describer_t *describer, const tool_options_t *options, F
     for (int32_t protocol : options->protocols) {
         describer->builds.push_back(std::make_unique<layout_build_t>());
         if (build_layouts(options->dir.c_str(), protocol, describer->builds.back().get()) != 0) {
-            fprintf(err, "dravoke-keymap: cannot list %s: %s\n", options->dir.c_str(),
-                    strerror(describer->builds.back()->dir_error));
+            tool_print(err, "dravoke-keymap: cannot list %s: %s\n", options->dir.c_str(),
+                       strerror(describer->builds.back()->dir_error));
             return -1;
         }
     }
@@ -165,7 +165,8 @@ void print_described(FILE *out, const std::string &prefix, const std::string &te
         size_t end = text.find('\n', at);
         std::string line = text.substr(at, end - at);
         // The "key N ?" offers stand apart, ready to copy.
-        fprintf(out, "%s%s\n", line.compare(0, 4, "    ") == 0 ? "" : prefix.c_str(), line.c_str());
+        tool_print(out, "%s%s\n", line.compare(0, 4, "    ") == 0 ? "" : prefix.c_str(),
+                   line.c_str());
         at = end + 1;
     }
     fflush(out);
@@ -176,9 +177,9 @@ int run_decode(const tool_options_t *options, FILE *out, FILE *err) {
     for (const std::string &arg : options->args) {
         uint32_t value;
         if (parse_raw(arg, &value) != 0) {
-            fprintf(err, "dravoke-keymap: '%s' is not a raw code (up to 8 hexadecimal digits)\n",
-                    arg.c_str());
-            fprintf(err, "Try 'dravoke-keymap decode --help'.\n");
+            tool_print(err, "dravoke-keymap: '%s' is not a raw code (up to 8 hexadecimal digits)\n",
+                       arg.c_str());
+            tool_print(err, "Try 'dravoke-keymap decode --help'.\n");
             return 2;
         }
         raws.push_back(value);

@@ -28,26 +28,26 @@ int run_show(const tool_options_t *options, FILE *out) {
     for (int32_t protocol : options->protocols) {
         auto build = std::make_unique<layout_build_t>();
         if (build_layouts(options->dir.c_str(), protocol, build.get()) != 0) {
-            fprintf(out, "%s: cannot list the key layout folder: %s\n", options->dir.c_str(),
-                    strerror(build->dir_error));
+            tool_print(out, "%s: cannot list the key layout folder: %s\n", options->dir.c_str(),
+                       strerror(build->dir_error));
             return 1;
         }
         if (build->count == 0) {
-            fprintf(out, "%s: no customer table\n", protocol_name(protocol));
+            tool_print(out, "%s: no customer table\n", protocol_name(protocol));
         }
         // In the daemon's order: the first table of a customer code is the one it consults.
         for (int t = 0; t < build->count; t++) {
             const customer_map_t &map = build->maps[t];
-            fprintf(out, "%s table %d: customer 0x%s, %s%s\n", protocol_name(protocol), t,
-                    customer_code_text(protocol, map.customer_code).c_str(),
-                    build->table_path[t].c_str(), unused_because(build.get(), t).c_str());
+            tool_print(out, "%s table %d: customer 0x%s, %s%s\n", protocol_name(protocol), t,
+                       customer_code_text(protocol, map.customer_code).c_str(),
+                       build->table_path[t].c_str(), unused_because(build.get(), t).c_str());
             for (int command = 0; command < k_keymap_size; command++) {
                 int scancode = map.scancode_map[command];
                 if (scancode == 0) {
                     continue;
                 }
-                fprintf(out, "  %3d (0x%02x) -> %3d %-24s %s\n", command, command, scancode,
-                        build->base[scancode].name, linux_key_name(scancode));
+                tool_print(out, "  %3d (0x%02x) -> %3d %-24s %s\n", command, command, scancode,
+                           build->base[scancode].name, linux_key_name(scancode));
             }
             shown++;
         }

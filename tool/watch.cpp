@@ -54,7 +54,7 @@ int run_watch(const tool_options_t *options, FILE *out, FILE *err) {
     slots[k_slot_inotify].fd = inotify_init1(IN_CLOEXEC);
     slots[k_slot_inotify].events = POLLIN;
     if (inotify_add_watch(slots[k_slot_inotify].fd, g_input_dir, IN_CREATE | IN_DELETE) < 0) {
-        fprintf(err, "dravoke-keymap: cannot watch %s: %s\n", g_input_dir, strerror(errno));
+        tool_print(err, "dravoke-keymap: cannot watch %s: %s\n", g_input_dir, strerror(errno));
         if (slots[k_slot_inotify].fd >= 0) {
             close(slots[k_slot_inotify].fd);
         }
@@ -68,13 +68,14 @@ int run_watch(const tool_options_t *options, FILE *out, FILE *err) {
     if (try_to_find_device(k_receiver_name, path) == 0 && path[0] != '\0') {
         receiver = open_device(path, slots);
     }
-    fprintf(err, "dravoke-keymap: %s, %s; Ctrl-C ends\n",
-            receiver != nullptr
-                ? ("watching " + std::string(receiver->path) + " (" + k_receiver_name + ")").c_str()
-                : (std::string("no ") + k_receiver_name + " device in " + g_input_dir +
-                   " yet: waiting for it")
-                      .c_str(),
-            options->protocol_origin.c_str());
+    tool_print(
+        err, "dravoke-keymap: %s, %s; Ctrl-C ends\n",
+        receiver != nullptr
+            ? ("watching " + std::string(receiver->path) + " (" + k_receiver_name + ")").c_str()
+            : (std::string("no ") + k_receiver_name + " device in " + g_input_dir +
+               " yet: waiting for it")
+                  .c_str(),
+        options->protocol_origin.c_str());
     fflush(err);
 
     while (g_stop == 0) {
@@ -101,9 +102,10 @@ int run_watch(const tool_options_t *options, FILE *out, FILE *err) {
         }
         if (receiver != before) {
             if (receiver == nullptr) {
-                fprintf(err, "dravoke-keymap: the receiver's node went away: waiting for it\n");
+                tool_print(err, "dravoke-keymap: the receiver's node went away: waiting for it\n");
             } else {
-                fprintf(err, "dravoke-keymap: watching %s (%s)\n", receiver->path, k_receiver_name);
+                tool_print(err, "dravoke-keymap: watching %s (%s)\n", receiver->path,
+                           k_receiver_name);
             }
             fflush(err);
         }
