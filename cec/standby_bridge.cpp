@@ -43,6 +43,14 @@ void write_power_key(int value) {
     report_key_event(g_uinputfd, &event, 0);
 }
 
+// The HDMI driver is in the kernel, which sends from port 0. Any process allowed to send on
+// this protocol could otherwise press POWER, by unicast to our port or by multicast (udev
+// rebroadcasts every uevent, for one). The rest is dropped unread and without a word, so a
+// flood costs one receive a datagram and cannot hold back the real Standby.
+bool sent_by_kernel(const struct sockaddr_nl &sender, socklen_t sender_length) {
+    return sender_length >= sizeof(sender) && sender.nl_family == AF_NETLINK && sender.nl_pid == 0;
+}
+
 // Whole seconds from the last Standby to now; negative when the clock went back.
 long seconds_since_last_standby(const struct timeval &now) {
     long interval = static_cast<long>(now.tv_sec - g_last_standby_time.tv_sec);
@@ -79,9 +87,14 @@ int uevent_init(int *out) {
 }
 
 int uevent_process_event(void) {
+    struct sockaddr_nl sender;
+    memset(&sender, 0, sizeof(sender));
+    socklen_t sender_length = sizeof(sender);
     // One byte short of the buffer: a longer datagram is cut, and the NUL still fits.
-    ssize_t received = recv(g_uevent_sock, g_uevent_buf, sizeof(g_uevent_buf) - 1, 0);
-    if (received < 1) {
+    ssize_t received =
+        g_kernel.recvfrom(g_uevent_sock, g_uevent_buf, sizeof(g_uevent_buf) - 1, 0,
+                          reinterpret_cast<struct sockaddr *>(&sender), &sender_length);
+    if (received < 1 || !sent_by_kernel(sender, sender_length)) {
         return 0;
     }
     g_uevent_buf[received] = '\0';

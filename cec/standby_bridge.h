@@ -12,7 +12,8 @@ extern struct timeval g_last_standby_time;
 // Opens and binds the uevent socket, storing its descriptor in *out. Returns 0 or -1.
 int uevent_init(int *out);
 
-// Handles one datagram; a CEC Standby announcement may become a POWER key. Returns 0.
+// Handles one datagram; a CEC Standby announcement sent by the kernel may become a POWER
+// key. Datagrams from any other sender are dropped unread. Returns 0.
 int uevent_process_event(void);
 
 // Writes a POWER press and release to the virtual keyboard.

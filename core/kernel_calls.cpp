@@ -15,8 +15,8 @@ int real_gettimeofday(struct timeval *tv) {
 
 }  // namespace
 
-kernel_calls_t g_kernel = {real_ioctl, read, real_gettimeofday};
+kernel_calls_t g_kernel = {real_ioctl, read, real_gettimeofday, recvfrom};
 
 void reset_kernel_calls(void) {
-    g_kernel = {real_ioctl, read, real_gettimeofday};
+    g_kernel = {real_ioctl, read, real_gettimeofday, recvfrom};
 }

@@ -20,8 +20,10 @@ void poll_loop_turn(void) {
     // A receiver whose device went away reports hang-up or error, without POLLIN, until its
     // node's deletion arrives, which may be long after; left open it would wake poll at
     // once, again and again. It is gone now, and its deletion record will find nothing.
+    // Another device of its name may take over at once.
     if (g_poll_set[k_slot_receiver].revents & (POLLHUP | POLLERR)) {
         close_receiver(&g_current_receiver, g_poll_set);
+        find_receiver(&g_current_receiver, k_receiver_name, g_poll_set);
     } else if (g_poll_set[k_slot_receiver].revents & POLLIN) {
         if (input_event_process(g_poll_set[k_slot_receiver].fd, &g_receive_buffer) == 0) {
             detect_key_input(&g_key_dev);

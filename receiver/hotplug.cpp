@@ -26,11 +26,13 @@ void handle_creation(inputdev_info **receiver, const char *name, const char *pat
     *receiver = open_device(path, poll_set);
 }
 
-void handle_deletion(inputdev_info **receiver, const char *path, struct pollfd *poll_set) {
+// Returns true when the deleted node was the receiver's, now closed.
+bool handle_deletion(inputdev_info **receiver, const char *path, struct pollfd *poll_set) {
     if (*receiver == nullptr || strcmp((*receiver)->path, path) != 0) {
-        return;
+        return false;
     }
     close_receiver(receiver, poll_set);
+    return true;
 }
 
 }  // namespace
@@ -74,6 +76,8 @@ int notify_process(inputdev_info **receiver, const char *name, const char *dir, 
     char *name_slot = path + dir_length + 1;
     const size_t name_room = sizeof(path) - dir_length - 1;
 
+    // The receiver is looked for once, after the batch: records later in it may bring it back.
+    bool look_for_receiver = false;
     size_t offset = 0;
     while (offset + header_size <= total) {
         struct inotify_event record;
@@ -84,6 +88,8 @@ int notify_process(inputdev_info **receiver, const char *name, const char *dir, 
         }
         const char *entry = batch + offset + header_size;
         offset += header_size + record.len;
+        // The kernel dropped records, a creation of the receiver's node among them maybe.
+        look_for_receiver |= (record.mask & IN_Q_OVERFLOW) != 0;
         // The name is NUL-padded within len (0 for a record that names no entry); a name
         // without its NUL ends at len. An entry's name never holds a slash; one that did
         // could lead out of the folder.
@@ -98,8 +104,11 @@ int notify_process(inputdev_info **receiver, const char *name, const char *dir, 
         if (record.mask & IN_CREATE) {
             handle_creation(receiver, name, path, poll_set);
         } else {
-            handle_deletion(receiver, path, poll_set);
+            look_for_receiver |= handle_deletion(receiver, path, poll_set);
         }
+    }
+    if (look_for_receiver) {
+        find_receiver(receiver, name, poll_set);
     }
     return 0;
 }

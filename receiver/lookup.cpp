@@ -68,6 +68,16 @@ int try_to_find_device(const char *name, char *path) {
     return 0;
 }
 
+void find_receiver(inputdev_info **receiver, const char *name, struct pollfd *poll_set) {
+    if (*receiver != nullptr) {
+        return;
+    }
+    char path[4096];
+    if (try_to_find_device(name, path) == 0 && path[0] != '\0') {
+        *receiver = open_device(path, poll_set);
+    }
+}
+
 inputdev_info *open_device(const char *path, struct pollfd *poll_set) {
     if (path == nullptr) {
         return nullptr;

@@ -25,6 +25,13 @@ extern int g_receiver_open_mode;
 // unreadable directory.
 int try_to_find_device(const char *name, char *path);
 
+// Unless a receiver is open, looks for it by name as start-up does and opens the first node
+// found into *receiver. Run whenever the receiver may have been missed: after it was closed,
+// for whatever reason, another device of the name may be there already, and an inotify queue
+// overflow may have lost the creation of its node. A node still listed for a device that is
+// gone fails the name query, so the lookup passes over it rather than reopening it.
+void find_receiver(inputdev_info **receiver, const char *name, struct pollfd *poll_set);
+
 // Opens path as the receiver into slot 2 of poll_set and raises g_nfds. Returns the new
 // record, owned by the caller, or null.
 inputdev_info *open_device(const char *path, struct pollfd *poll_set);
@@ -34,8 +41,11 @@ inputdev_info *open_device(const char *path, struct pollfd *poll_set);
 int probe_device_name(const char *path, const char *name);
 
 // Handles one batch of inotify records from the watched input directory: closes the
-// receiver when its node is deleted, opens a created node of the wanted name. Returns 0,
-// also for an interrupted read; 1 when the read gave less than one record.
+// receiver when its node is deleted, opens a created node of the wanted name. When the batch
+// closed the receiver, or reports that the kernel's queue overflowed and lost records, and no
+// receiver is open at its end, looks for one by name (find_receiver). The input directory
+// looked in is g_input_dir, which dir names. Returns 0, also for an interrupted read; 1 when
+// the read gave less than one record.
 int notify_process(inputdev_info **receiver, const char *name, const char *dir, int inotify_fd,
                    struct pollfd *poll_set);
 

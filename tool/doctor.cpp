@@ -149,7 +149,8 @@ std::string check_receiver(doctor_t *doctor) {
         report(doctor, k_warn, "receiver",
                found + ": " + std::to_string(matches) +
                    " devices have that name; the daemon takes " + path +
-                   ", the first listed, and never the others");
+                   ", the first listed, and the first of the others still there whenever the "
+                   "one it holds goes away");
     } else {
         report(doctor, k_ok, "receiver",
                found + ": " + k_service_identity + " can open it read-write");

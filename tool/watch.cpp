@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <string.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <memory>
@@ -29,6 +30,16 @@ void catch_stop_signals(void) {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+}
+
+// Which device the receiver is: its node and the node's inode, since a receiver closed and
+// another opened in one turn may well get the same record address, descriptor and path.
+std::string receiver_identity(const inputdev_info *receiver) {
+    struct stat st;
+    if (receiver == nullptr || fstat(receiver->fd, &st) != 0) {
+        return "";
+    }
+    return std::string(receiver->path) + ":" + std::to_string(st.st_ino);
 }
 
 void empty_slots(struct pollfd *slots) {
@@ -64,10 +75,7 @@ int run_watch(const tool_options_t *options, FILE *out, FILE *err) {
     catch_stop_signals();
 
     inputdev_info *receiver = nullptr;
-    char path[4096];
-    if (try_to_find_device(k_receiver_name, path) == 0 && path[0] != '\0') {
-        receiver = open_device(path, slots);
-    }
+    find_receiver(&receiver, k_receiver_name, slots);
     tool_print(
         err, "dravoke-keymap: %s, %s; Ctrl-C ends\n",
         receiver != nullptr
@@ -82,13 +90,14 @@ int run_watch(const tool_options_t *options, FILE *out, FILE *err) {
         if (poll(slots, g_nfds, -1) < 0) {
             continue;  // a signal: the loop's test decides
         }
-        inputdev_info *before = receiver;
+        std::string before = receiver_identity(receiver);
         if (slots[k_slot_inotify].revents & POLLIN) {
             notify_process(&receiver, k_receiver_name, g_input_dir, slots[k_slot_inotify].fd,
                            slots);
         }
         if (slots[k_slot_receiver].revents & (POLLHUP | POLLERR)) {
             close_receiver(&receiver, slots);
+            find_receiver(&receiver, k_receiver_name, slots);
         } else if (slots[k_slot_receiver].revents & POLLIN) {
             struct input_event event;
             if (input_event_process(slots[k_slot_receiver].fd, &event) == 0) {
@@ -100,7 +109,7 @@ int run_watch(const tool_options_t *options, FILE *out, FILE *err) {
                 print_described(out, prefix, describe_event(&describer, &event));
             }
         }
-        if (receiver != before) {
+        if (receiver_identity(receiver) != before) {
             if (receiver == nullptr) {
                 tool_print(err, "dravoke-keymap: the receiver's node went away: waiting for it\n");
             } else {

@@ -63,10 +63,11 @@ class standby_bridge : public daemon_test {
 
     // Sends one datagram at sec.usec and serves everything queued, the kernel's own uevents
     // included. Returns the DEBUG lines logged and the keys written meanwhile.
-    std::pair<std::vector<std::string>, std::string> announce(const std::string &datagram, long sec,
-                                                              long usec = 0) {
+    std::pair<std::vector<std::string>, std::string> announce(
+        const std::string &datagram, long sec, long usec = 0,
+        uevent_sender_t sender = k_as_kernel) {
         g_fake_now = {sec, usec};
-        EXPECT_EQ(send_uevent(datagram), 0) << strerror(errno);
+        EXPECT_EQ(send_uevent(datagram, sender), 0) << strerror(errno);
         EXPECT_GE(drain_uevents(), 1);
         std::vector<std::string> lines;
         for (const log_line_t &line : take_logs()) {
@@ -80,7 +81,9 @@ class standby_bridge : public daemon_test {
 TEST_F(standby_bridge, needs_six_whole_seconds_since_the_last_standby) {
     const struct {
         const char *name;
-        std::vector<std::vector<long>> steps;  // sec, usec, acted on, logged interval
+        // sec, usec, acted on, logged interval; a fifth value sends from user space, which
+        // must give nothing and keep no time.
+        std::vector<std::vector<long>> steps;
     } scenarios[] = {
         {"first after start, then 3 s, then 4 s",
          {{k_t, 0, 1, k_t}, {k_t + 3, 0, 0, 3}, {k_t + 7, 0, 0, 4}}},
@@ -90,12 +93,22 @@ TEST_F(standby_bridge, needs_six_whole_seconds_since_the_last_standby) {
          {{k_t, 900000, 1, k_t}, {k_t + 6, 100000, 0, 5}, {k_t + 12, 100000, 1, 6}}},
         {"clock set back",
          {{k_t, 500000, 1, k_t}, {k_t - 10, 600000, 1, -10}, {k_t - 20, 0, 1, -11}}},
+        {"user-space Standbys hold nothing back and press nothing",
+         {{k_t, 0, 1, k_t}, {k_t + 3, 0, 0, 0, 1}, {k_t + 6, 0, 1, 6}, {k_t + 20, 0, 0, 0, 1}}},
     };
     for (const auto &scenario : scenarios) {
         SCOPED_TRACE(scenario.name);
         g_last_standby_time = timeval{};
         for (const std::vector<long> &step : scenario.steps) {
             SCOPED_TRACE("at " + std::to_string(step[0]) + "." + std::to_string(step[1]));
+            const timeval before = g_last_standby_time;
+            if (step.size() > 4) {
+                EXPECT_EQ(announce(k_standby, step[0], step[1], k_from_user_space),
+                          std::make_pair(std::vector<std::string>{}, std::string()));
+                EXPECT_EQ(g_last_standby_time.tv_sec, before.tv_sec);
+                EXPECT_EQ(g_last_standby_time.tv_usec, before.tv_usec);
+                continue;
+            }
             EXPECT_EQ(announce(k_standby, step[0], step[1]),
                       std::make_pair(standby_lines(step[2], step[3]),
                                      step[2] ? power_key(step[0], step[1]) : ""));

@@ -47,8 +47,8 @@ class daemon_loop : public daemon_test {
 
     // The driver's side of the stand-in receiver node; what it wrote stays queued, as the
     // receiver holds the node open.
-    void send(int32_t value) {
-        int writer = open(path("dev/input/event3").c_str(), O_WRONLY | O_NONBLOCK);
+    void send(int32_t value, const std::string &entry = "event3") {
+        int writer = open(path("dev/input/" + entry).c_str(), O_WRONLY | O_NONBLOCK);
         write_raw_code(writer, value);
         close(writer);
     }
@@ -101,40 +101,68 @@ TEST_F(daemon_loop, deletion_wake_up_frees_receiver_and_reads_nothing_from_it) {
 
 TEST_F(daemon_loop, receiver_gone_before_its_deletion_record) {
     // A pipe whose writer closed reports hang-up; one whose reader closed, error.
-    for (bool keep_write_end : {false, true}) {
-        SCOPED_TRACE(keep_write_end ? "error" : "hang-up");
+    const struct {
+        const char *title;
+        bool keep_write_end;
+        const char *other;  // another device of the receiver's name, listed at the loss
+    } cases[] = {
+        {"hang-up", false, ""},
+        {"error", true, ""},
+        {"hang-up, another of the name listed", false, "event5"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.title);
         if (g_current_receiver == nullptr) {
             make_device_node("event3", "orvex-ir");
             poll_loop_turn();
             ASSERT_NE(g_current_receiver, nullptr);
         }
+        if (*c.other != '\0') {
+            make_device_node(c.other, "orvex-ir");
+            poll_loop_turn();
+        }
         send(k_press_volume_up);
         poll_loop_turn();
         ASSERT_EQ(new_keyboard_events(), "+115 SYN");
 
-        // The device goes away while its node stays.
+        // The device goes away while its node stays; the node then fails the name query, as
+        // a removed device's does, so the lookup that follows passes over it.
         int ends[2];
         ASSERT_EQ(pipe(ends), 0);
-        close(ends[keep_write_end ? 0 : 1]);
-        ASSERT_EQ(dup2(ends[keep_write_end ? 1 : 0], g_current_receiver->fd),
+        close(ends[c.keep_write_end ? 0 : 1]);
+        ASSERT_EQ(dup2(ends[c.keep_write_end ? 1 : 0], g_current_receiver->fd),
                   g_current_receiver->fd);
-        close(ends[keep_write_end ? 1 : 0]);
+        close(ends[c.keep_write_end ? 1 : 0]);
+        device_names.erase(path("dev/input/event3"));
         g_reads.clear();
 
         poll_loop_turn();
-        expect_no_receiver();
         EXPECT_TRUE(g_reads.empty());
         EXPECT_EQ(new_keyboard_events(), "-115 SYN");
         EXPECT_EQ(g_key_dev.key_down, 0);
-        // Nothing is left to wake the loop again and again; the uevent slot is left out, as
-        // the machine's own uevents may wake it at any time.
-        struct pollfd inotify = g_poll_set[k_slot_inotify];
-        EXPECT_EQ(poll(&inotify, 1, 0), 0);
+        if (*c.other != '\0') {
+            // The other device takes over at once, without a creation record.
+            ASSERT_NE(g_current_receiver, nullptr);
+            EXPECT_EQ(std::string(g_current_receiver->path), path("dev/input/") + c.other);
+            send(k_press_volume_up, c.other);
+            poll_loop_turn();
+            EXPECT_EQ(new_keyboard_events(), "+115 SYN");
+        } else {
+            expect_no_receiver();
+            // Nothing is left to wake the loop again and again; the uevent slot is left out,
+            // as the machine's own uevents may wake it at any time.
+            struct pollfd inotify = g_poll_set[k_slot_inotify];
+            EXPECT_EQ(poll(&inotify, 1, 0), 0);
+        }
 
         // The late deletion record finds no receiver.
         ASSERT_EQ(unlink(path("dev/input/event3").c_str()), 0);
         poll_loop_turn();
-        expect_no_receiver();
+        if (*c.other != '\0') {
+            EXPECT_EQ(std::string(g_current_receiver->path), path("dev/input/") + c.other);
+        } else {
+            expect_no_receiver();
+        }
     }
 }
 
@@ -168,8 +196,11 @@ TEST_F(daemon_loop, standby_in_slot_one_becomes_a_power_press_and_release) {
         GTEST_SKIP() << "sending to a uevent socket needs CAP_NET_ADMIN, which this process "
                         "lacks";
     }
+    // Another process's Standby first: dropped, it neither presses POWER nor starts the quiet
+    // period that would hold back the kernel's.
+    ASSERT_EQ(send_uevent(hdmi_uevent(k_platform_header), k_from_user_space), 0) << strerror(errno);
     ASSERT_EQ(send_uevent(hdmi_uevent(k_platform_header)), 0) << strerror(errno);
-    // One datagram a wake-up: the probe, the announcement and any kernel uevent each take
+    // One datagram a wake-up: the probe, the announcements and any kernel uevent each take
     // a turn. Only turns with something pending, since the loop's poll has no time-out.
     struct pollfd uevent = {g_uevent_sock, POLLIN, 0};
     for (int turns = 0; turns < 256 && poll(&uevent, 1, 0) == 1; turns++) {

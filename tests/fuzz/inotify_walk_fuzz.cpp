@@ -18,6 +18,7 @@
 
 #include "core/daemon.h"
 #include "core/kernel_calls.h"
+#include "core/paths.h"
 #include "receiver/receiver.h"
 #include "support/log_capture.h"
 
@@ -96,6 +97,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     make_file(g_dir + "/event1");
     make_file(g_root + "/outside");
     atexit(remove_tree);
+    // The lookup by name after a loss or an overflow lists the same folder.
+    g_input_dir = g_dir.c_str();
     g_kernel.read = batch_read;
     g_kernel.ioctl = checked_ioctl;
     return 0;

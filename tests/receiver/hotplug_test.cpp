@@ -111,6 +111,9 @@ const hotplug_case_t k_hotplug_cases[] = {
     {"deleted_and_created", "event3", 0, "-event3 +event4:orvex-ir", "event4", ""},
     {"same_node_recreated", "event3", 0, "-event3 +event3:orvex-ir", "event3", ""},
     {"second_receiver_while_open", "event3", 114, "+event4:orvex-ir", "event3", ""},
+    // Ignored while the receiver was open, the other takes over when it goes.
+    {"receiver_deleted_another_listed", "event3", 115, "+event4:orvex-ir -event3", "event4",
+     "-115 SYN"},
     {"other_devices_created", "", 0, "+event4:gpio-keys +event5 +event6:orvex-ir-uinput", "", ""},
     {"other_node_deleted", "event3", 114, "+event0:gpio-keys -event0", "event3", ""},
     // Not yet openable read-write: passed over, no retry.
@@ -135,9 +138,10 @@ ssize_t crafted_read(int, void *buf, size_t count) {
     return g_returned;
 }
 
-// One inotify record: header, then the name NUL-padded to len bytes.
+// One inotify record: header, then the name NUL-padded to len bytes. The kernel's record of
+// a queue overflow has watch descriptor -1 and no name.
 std::string record(uint32_t mask, const std::string &name, uint32_t len) {
-    struct inotify_event header = {1, mask, 0, len};
+    struct inotify_event header = {mask == IN_Q_OVERFLOW ? -1 : 1, mask, 0, len};
     std::string padded = name.substr(0, len);
     padded.resize(len, '\0');
     return std::string(reinterpret_cast<const char *>(&header), sizeof(header)) + padded;
@@ -175,6 +179,8 @@ TEST_F(hotplug, walks_only_records_inside_what_was_read) {
     for (const auto &c : cases) {
         SCOPED_TRACE(testing::Message() << &c - cases);
         open_receiver("event3");
+        // Its device is gone, as the deletion record says: a lookup passes over its node.
+        device_names.erase(path("dev/input/event3"));
         g_kernel.read = crafted_read;
         g_crafted = c.bytes;
         g_returned = c.returned;
@@ -185,6 +191,40 @@ TEST_F(hotplug, walks_only_records_inside_what_was_read) {
         g_kernel.read = read;
         close_receiver(&g_current_receiver, g_poll_set);
         unlink(path("dev/input/event3").c_str());
+    }
+}
+
+TEST_F(hotplug, queue_overflow_looks_for_the_receiver) {
+    const std::string overflow = record(IN_Q_OVERFLOW, "", 0);
+    const struct {
+        const char *receiver;  // open at the start, empty for none
+        const char *listed;    // the input directory's other nodes
+        std::string batch;
+        const char *after;
+    } cases[] = {
+        // The creation of event3 was among the records lost.
+        {"", "+event3:orvex-ir", overflow, "event3"},
+        {"", "+event0:gpio-keys +event3:orvex-ir", record(IN_CREATE, "event0", 16) + overflow,
+         "event3"},
+        {"", "+event0:gpio-keys +event3", overflow, ""},
+        {"event4", "+event3:orvex-ir", overflow, "event4"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.listed);
+        if (*c.receiver != '\0') {
+            open_receiver(c.receiver);
+        }
+        change_input_dir(c.listed);
+        g_kernel.read = crafted_read;
+        g_crafted = c.batch;
+        g_returned = static_cast<ssize_t>(c.batch.size());
+        EXPECT_EQ(handle_batch(), 0);
+        expect_receiver(c.after);
+
+        g_kernel.read = read;
+        close_receiver(&g_current_receiver, g_poll_set);
+        ASSERT_EQ(system(("rm -f '" + path("dev/input") + "'/*").c_str()), 0);
+        device_names.clear();
     }
 }
 

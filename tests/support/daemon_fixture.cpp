@@ -26,6 +26,7 @@
 #include "inject/inject.h"
 #include "receiver/receiver.h"
 #include "support/log_capture.h"
+#include "support/uevent_source.h"
 
 std::vector<ioctl_call_t> daemon_test::ioctl_calls;
 std::map<std::string, std::string> daemon_test::device_names;
@@ -123,6 +124,7 @@ void daemon_test::SetUp() {
         *paths[i] = g_path_storage[i].c_str();
     }
     g_kernel.ioctl = fake_ioctl;
+    g_kernel.recvfrom = kernel_standin_recvfrom;
 }
 
 void daemon_test::TearDown() {

@@ -19,8 +19,9 @@ struct ioctl_call_t {
 
 // Base of the daemon's tests: a temporary tree stands in for the platform's paths
 // (protocol file missing, empty input directory, a regular file as /dev/uinput, an empty
-// key layout directory), every global starts as at process start, and the ioctl entry of
-// the kernel-call table is a recording fake. A test fails if an ERROR line was logged
+// key layout directory), every global starts as at process start, the ioctl entry of the
+// kernel-call table is a recording fake and its recvfrom entry lets send_uevent stand in for
+// the kernel. A test fails if an ERROR line was logged
 // that it did not take with take_logs().
 class daemon_test : public ::testing::Test {
    protected:
