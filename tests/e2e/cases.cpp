@@ -163,7 +163,8 @@ int run_cases() {
     run_startup_without_uinput();
     if (!check("uinput module loads", load_module(k_uinput_module) == 0, strerror(errno)) ||
         !check("protocol stand-in module loads", load_module(k_protocol_module) == 0,
-               strerror(errno))) {
+               strerror(errno)) ||
+        !check("HDMI stand-in module loads", load_module(k_hdmi_module) == 0, strerror(errno))) {
         return -1;
     }
     run_startup_failures();
@@ -171,6 +172,9 @@ int run_cases() {
     run_rc5_session();
     run_nec_session();
     run_node_outlives_device();
+    run_standby_from_kernel_only();
+    run_second_receiver_takes_over();
+    run_inotify_overflow();
     run_keymap_watch();
     run_doctor_states();
     return 0;

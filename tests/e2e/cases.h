@@ -62,10 +62,17 @@ struct uevent_want_t {
     long min_interval;
     long max_interval;
 };
-// Sends one uevent datagram and checks the keys and the log lines it gives. Returns the
-// time it was sent.
+// How a case's uevent reaches the daemon: raised by the kernel through the HDMI stand-in
+// module, fields[0] naming the device and the fields from the fifth on its variables (the
+// kernel writes ACTION, DEVPATH and SUBSYSTEM itself); or sent whole by a process, to the
+// daemon's port or to a multicast group. Only the kernel can be the HDMI driver, so only
+// what it raises may count; what only a process can send (a field out of place, a device
+// without a stand-in) is still sent, and gives nothing in any case.
+enum uevent_route_t { k_by_kernel, k_by_unicast, k_by_kernel_group, k_by_udev_group };
+// Sends one uevent and checks the keys and the log lines it gives. Returns the time it was
+// sent.
 uint64_t check_uevent(session_t *s, const char *name, const std::vector<std::string> &fields,
-                      const uevent_want_t &want);
+                      const uevent_want_t &want, uevent_route_t route = k_by_kernel);
 
 // The cases, by subject, in the order run_cases() runs them.
 void run_startup_without_uinput();  // cases_startup.cpp
@@ -77,3 +84,6 @@ void run_nec_session();
 void run_node_outlives_device();  // cases_hotplug.cpp
 void run_keymap_watch();          // cases_tool.cpp
 void run_doctor_states();
+void run_standby_from_kernel_only();  // cases_hardening.cpp
+void run_second_receiver_takes_over();
+void run_inotify_overflow();

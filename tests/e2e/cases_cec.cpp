@@ -1,5 +1,8 @@
 // HDMI-CEC: uevent datagrams sent to the daemon and the POWER key they give or not.
+#include <errno.h>
 #include <string.h>
+
+#include <algorithm>
 
 #include "cases.h"
 
@@ -23,12 +26,30 @@ std::vector<std::string> standby(const char *header, const char *opcode) {
 // Sends one uevent datagram and checks the keys and the log lines it gives. Returns the
 // time it was sent.
 uint64_t check_uevent(session_t *s, const char *name, const std::vector<std::string> &fields,
-                      const uevent_want_t &want) {
+                      const uevent_want_t &want, uevent_route_t route) {
     drain(s->keyboard);
     int before = count_lines(&s->daemon, 'D', "receive CEC standy request, interval = ");
     int acted_before = count_lines(&s->daemon, 'D', "standby request from HDMI-CEC");
     uint64_t sent = now_ms();
-    send_uevent(s->daemon.pid, fields);
+    int result = -1;
+    switch (route) {
+        case k_by_kernel:
+            result = raise_hdmi_uevent(
+                fields[0], std::vector<std::string>(
+                               fields.begin() + std::min<size_t>(4, fields.size()), fields.end()));
+            break;
+        case k_by_unicast:
+            result = send_uevent(s->daemon.pid, fields);
+            break;
+        case k_by_kernel_group:
+        case k_by_udev_group:
+            result = multicast_uevent(route == k_by_kernel_group ? 1 : 2, fields);
+            break;
+    }
+    if (result != 0) {
+        check(name, false, std::string("cannot send the uevent: ") + strerror(errno));
+        return sent;
+    }
     wait_idle(s->daemon.pid, 2000);
     int want_keys = strlen(want.keys) == 0 ? 0 : 2;
     std::string got = read_keys(s->keyboard, want_keys, 2000, 50);

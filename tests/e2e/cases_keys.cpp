@@ -195,10 +195,10 @@ void run_nec_session() {
     check_uevent(&s, "cec: child device of the HDMI device ignored",
                  {"change@/devices/platform/soc/hdmi/cec0", "ACTION=change",
                   "DEVPATH=/devices/platform/soc/hdmi/cec0", "SUBSYSTEM=cec", "CEC_MSG=36"},
-                 {"", false, 0, 0});
+                 {"", false, 0, 0}, k_by_unicast);
     check_uevent(&s, "cec: CEC_MSG as the third field ignored",
                  {k_hdmi_header, "ACTION=change", "SUBSYSTEM=hdmi", "CEC_MSG=36"},
-                 {"", false, 0, 0});
+                 {"", false, 0, 0}, k_by_unicast);
     check_uevent(&s, "cec: 136 is not 0x36", standby(k_hdmi_header, "136"), {"", false, 0, 0});
     // Stored, logged, not acted on.
     uint64_t second_at = first_standby + 2500;

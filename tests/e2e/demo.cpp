@@ -114,7 +114,8 @@ void show_check() {
 }  // namespace
 
 int run_demo() {
-    if (load_module(k_uinput_module) != 0 || load_module(k_protocol_module) != 0) {
+    if (load_module(k_uinput_module) != 0 || load_module(k_protocol_module) != 0 ||
+        load_module(k_hdmi_module) != 0) {
         printf("demo: cannot load the uinput and protocol modules\n");
         return -1;
     }
@@ -184,13 +185,11 @@ int run_demo() {
           80);
 
     printf("\n>>> The TV sends HDMI-CEC Standby (the HDMI driver raises CEC_MSG=36)\n");
-    send_uevent(daemon.pid, {"change@/devices/platform/soc/hdmi", "ACTION=change",
-                             "DEVPATH=/devices/platform/soc/hdmi", "SUBSYSTEM=hdmi", "CEC_MSG=36"});
+    raise_hdmi_uevent("change@/devices/platform/soc/hdmi", {"CEC_MSG=36"});
     show_events(keyboard, 300);
     printf("\n>>> The TV repeats Standby a second later: within six seconds, so ignored\n");
     sleep_ms(1000);
-    send_uevent(daemon.pid, {"change@/devices/platform/soc/hdmi", "ACTION=change",
-                             "DEVPATH=/devices/platform/soc/hdmi", "SUBSYSTEM=hdmi", "CEC_MSG=36"});
+    raise_hdmi_uevent("change@/devices/platform/soc/hdmi", {"CEC_MSG=36"});
     show_events(keyboard, 300);
 
     printf("\ndravoke's log (stderr):\n%s", read_file(daemon.err_path).c_str());

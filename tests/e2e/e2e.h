@@ -18,6 +18,7 @@ constexpr const char k_keylayout_dir[] = "/system/usr/keylayout";
 constexpr const char k_protocol_file[] = "/proc/orvex_ir_protocol";
 constexpr const char k_uinput_module[] = "/modules/uinput.ko";
 constexpr const char k_protocol_module[] = "/modules/orvex_ir_protocol.ko";
+constexpr const char k_hdmi_module[] = "/modules/hdmi_cec_uevent.ko";
 constexpr const char k_receiver_name[] = "orvex-ir";
 constexpr const char k_keyboard_name[] = "orvex-ir-uinput";
 
@@ -84,6 +85,8 @@ bool wait_file_has(const std::string &path, const std::string &text, int timeout
 // Waits until the daemon sleeps in poll, i.e. has handled everything pending.
 bool wait_idle(pid_t pid, int timeout_ms);
 bool wait_fd_open(pid_t pid, const std::string &path, bool open, int timeout_ms);
+// Stops the process (SIGSTOP) and waits until the kernel shows it stopped.
+bool stop_process(pid_t pid, int timeout_ms);
 
 // Key events read from an event node, as text like "+103 -103" (value 2 repeats dropped).
 std::string read_keys(int fd, int want, int timeout_ms, int quiet_ms);
@@ -104,7 +107,20 @@ int load_module(const char *path);
 int unload_module(const char *name);
 int set_protocol(const void *bytes, size_t len);
 void write_layouts(const std::vector<std::pair<std::string, std::string>> &files);
+// Uevent datagrams from user space, as any process allowed to send them could: to the
+// daemon's port, or to a multicast group (1 the kernel's, 2 udev's rebroadcast).
 int send_uevent(pid_t pid, const std::vector<std::string> &fields);
+int multicast_uevent(uint32_t group, const std::vector<std::string> &fields);
+// A uevent raised by the kernel, through the HDMI stand-in module: the "change" of the device
+// that header names ("change@/devices/..."), with these variables after the kernel's ACTION,
+// DEVPATH and SUBSYSTEM.
+int raise_hdmi_uevent(const std::string &header, const std::vector<std::string> &vars);
+// A non-blocking socket of the kernel's multicast group, to see the datagrams the daemon gets;
+// and the fields of the first one on it whose first field is header, with its sender's port
+// (none when no such datagram came in time).
+int listen_kernel_uevents();
+std::vector<std::string> receive_uevent(int s, const std::string &header, uint32_t *port,
+                                        int timeout_ms);
 uint64_t now_ms();
 void sleep_ms(int ms);
 std::string key_name(int code);

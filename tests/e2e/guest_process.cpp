@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sched.h>
+#include <signal.h>
 #include <string.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -165,6 +166,21 @@ static bool is_running(pid_t pid) {
     std::string stat = read_file("/proc/" + std::to_string(pid) + "/stat");
     size_t paren = stat.rfind(')');
     return paren != std::string::npos && paren + 2 < stat.size() && stat[paren + 2] != 'Z';
+}
+
+bool stop_process(pid_t pid, int timeout_ms) {
+    if (kill(pid, SIGSTOP) != 0) {
+        return false;
+    }
+    std::string path = "/proc/" + std::to_string(pid) + "/stat";
+    uint64_t deadline = now_ms() + static_cast<uint64_t>(timeout_ms);
+    while (read_file(path).find(") T ") == std::string::npos) {
+        if (now_ms() >= deadline) {
+            return false;
+        }
+        sleep_ms(1);
+    }
+    return true;
 }
 
 bool wait_log(const daemon_t *d, char priority, const std::string &msg, int timeout_ms) {

@@ -2,6 +2,7 @@
 // and uevents. Stand-in devices are in guest_devices.cpp, processes in guest_process.cpp.
 #include <fcntl.h>
 #include <linux/netlink.h>
+#include <poll.h>
 #include <signal.h>
 #include <string.h>
 #include <sys/socket.h>
@@ -101,12 +102,20 @@ void write_layouts(const std::vector<std::pair<std::string, std::string>> &files
     }
 }
 
-int send_uevent(pid_t pid, const std::vector<std::string> &fields) {
+namespace {
+
+std::string joined_fields(const std::vector<std::string> &fields) {
     std::string buf;
     for (const auto &f : fields) {
         buf += f;
         buf += '\0';
     }
+    return buf;
+}
+
+// From a socket of this process: to the port given, or when it is 0, to the multicast group.
+int send_user_uevent(uint32_t port, uint32_t group, const std::vector<std::string> &fields) {
+    std::string buf = joined_fields(fields);
     int s = socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_KOBJECT_UEVENT);
     if (s < 0) {
         return -1;
@@ -114,12 +123,82 @@ int send_uevent(pid_t pid, const std::vector<std::string> &fields) {
     struct sockaddr_nl to;
     memset(&to, 0, sizeof(to));
     to.nl_family = AF_NETLINK;
-    to.nl_pid = static_cast<uint32_t>(pid);
-    to.nl_groups = 0;
+    to.nl_pid = port;
+    to.nl_groups = group;
     ssize_t n =
         sendto(s, buf.data(), buf.size(), 0, reinterpret_cast<struct sockaddr *>(&to), sizeof(to));
     close(s);
     return n == static_cast<ssize_t>(buf.size()) ? 0 : -1;
+}
+
+}  // namespace
+
+int send_uevent(pid_t pid, const std::vector<std::string> &fields) {
+    return send_user_uevent(static_cast<uint32_t>(pid), 0, fields);
+}
+
+int multicast_uevent(uint32_t group, const std::vector<std::string> &fields) {
+    return send_user_uevent(0, group, fields);
+}
+
+int raise_hdmi_uevent(const std::string &header, const std::vector<std::string> &vars) {
+    static const char action[] = "change@";
+    if (header.compare(0, strlen(action), action) != 0) {
+        errno = EINVAL;
+        return -1;
+    }
+    std::string lines;
+    for (const auto &v : vars) {
+        lines += v + "\n";
+    }
+    // One write: one uevent.
+    int fd = open(("/sys" + header.substr(strlen(action)) + "/change_uevent").c_str(),
+                  O_WRONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return -1;
+    }
+    ssize_t n = write(fd, lines.data(), lines.size());
+    int saved = errno;
+    close(fd);
+    errno = saved;
+    return n == static_cast<ssize_t>(lines.size()) ? 0 : -1;
+}
+
+int listen_kernel_uevents() {
+    int s = socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, NETLINK_KOBJECT_UEVENT);
+    struct sockaddr_nl address;
+    memset(&address, 0, sizeof(address));
+    address.nl_family = AF_NETLINK;
+    address.nl_groups = 1;
+    if (s >= 0 && bind(s, reinterpret_cast<sockaddr *>(&address), sizeof(address)) != 0) {
+        close(s);
+        return -1;
+    }
+    return s;
+}
+
+std::vector<std::string> receive_uevent(int s, const std::string &header, uint32_t *port,
+                                        int timeout_ms) {
+    uint64_t deadline = now_ms() + static_cast<uint64_t>(timeout_ms);
+    char buf[4096];
+    while (now_ms() < deadline) {
+        struct pollfd ready = {s, POLLIN, 0};
+        struct sockaddr_nl from;
+        socklen_t length = sizeof(from);
+        ssize_t n =
+            poll(&ready, 1, 50) == 1
+                ? recvfrom(s, buf, sizeof(buf), 0, reinterpret_cast<sockaddr *>(&from), &length)
+                : -1;
+        std::vector<std::string> fields;
+        for (ssize_t at = 0; at < n; at += static_cast<ssize_t>(fields.back().size()) + 1) {
+            fields.emplace_back(buf + at, strnlen(buf + at, static_cast<size_t>(n - at)));
+        }
+        if (!fields.empty() && fields[0] == header) {
+            *port = from.nl_pid;
+            return fields;
+        }
+    }
+    return {};
 }
 
 std::string key_name(int code) {
