@@ -139,9 +139,10 @@ int run_soak() {
     printf(
         "soak: codes checked: %d NEC (%.1f s) and %d RC5 (%.1f s), giving %d and %d key events\n",
         nec_codes, nec_s, rc5_codes, rc5_s, nec_keys, rc5_keys);
-    printf("soak: datagrams sent: %d, %d of them Standbys; POWER %d times, the model %d (%.1f s)\n",
-           k_datagrams + flooded.standbys, flooded.standbys, flooded.powers_seen,
-           flooded.powers_expected, flood_s);
+    printf(
+        "soak: datagrams: %d sent by a process, %d Standbys raised by the kernel; POWER %d "
+        "times, the model %d (%.1f s)\n",
+        k_datagrams, flooded.standbys, flooded.powers_seen, flooded.powers_expected, flood_s);
     printf("soak: CPU per datagram: %.1f us\n", cpu_us / (k_datagrams + flooded.standbys));
     printf("soak: descriptors before/after: %d/%d\n", fds_before, fds_after);
     printf("soak: RSS before/after/peak: %ld/%ld/%ld kB\n", rss_before, rss_after, rss_peak);
