@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034  # the variables are for the scripts that source this
 # The bench's configurations: the kernel the guest boots and the userspace that runs on it.
 # Sourced by prepare-guest.sh and guest-lib.sh, which read everything that differs between
 # configurations from here.
@@ -40,13 +41,13 @@ e2e_arch_table() {
     esac
 
     e2e_kernel_arch=$kernel
-    e2e_qemu= e2e_qemu_cpu= e2e_console=
+    e2e_qemu='' e2e_qemu_cpu='' e2e_console=''
     case $kernel in
     amd64)
         e2e_cache=$root
         e2e_image_meta=linux-image-amd64
         e2e_kernel_pkgs=(qemu-system-x86)
-        e2e_kmod_arch= e2e_kmod_triple=
+        e2e_kmod_arch='' e2e_kmod_triple=''
         e2e_virtio=virtio_pci
         ;;
     armhf)
@@ -71,7 +72,7 @@ e2e_arch_table() {
     case $user in
     amd64)
         e2e_user_pkgs=(busybox-static android-liblog-dev)
-        e2e_user_triple= e2e_toolchain=
+        e2e_user_triple='' e2e_toolchain=''
         e2e_loader=(ldd)
         e2e_build_cache=$root/build
         ;;
