@@ -18,50 +18,11 @@
 #include "support/daemon_fixture.h"
 #include "support/log_capture.h"
 #include "tool/keymap_tool.h"
+#include "tool/tool_run.h"
 
 namespace {
 
 using keymap_tool = daemon_test;
-
-struct tool_run_t {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-tool_run_t run_tool(std::vector<std::string> args) {
-    args.insert(args.begin(), "dravoke-keymap");
-    std::vector<char *> argv;
-    for (std::string &arg : args) {
-        argv.push_back(&arg[0]);
-    }
-    char *out_text = nullptr;
-    char *err_text = nullptr;
-    size_t out_size = 0;
-    size_t err_size = 0;
-    FILE *out = open_memstream(&out_text, &out_size);
-    FILE *err = open_memstream(&err_text, &err_size);
-    tool_run_t run;
-    run.status = run_keymap_tool(static_cast<int>(argv.size()), argv.data(), out, err);
-    fclose(out);
-    fclose(err);
-    run.out = out_text;
-    run.err = err_text;
-    free(out_text);
-    free(err_text);
-    // The daemon's own code logged what it met; the tool reports it itself.
-    take_logs();
-    return run;
-}
-
-std::vector<std::string> lines_of(const std::string &text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
 
 const char k_standard[] =
     "key 116 POWER\n"              // 1
@@ -74,7 +35,12 @@ const char k_standard[] =
     "\t# a comment after a tab\n"  // 8
     "key 0x74 POWER\n"             // 9: scancode 0, "x74", and line 7 loses
     "key 300 MENU\n"               // 10
-    "key 223 TV_PLAY\n";           // 11
+    "key 223 TV_PLAY\n"            // 11
+    "kye 18 POWER\n"               // 12
+    "18 DPAD_UP\n"                 // 13
+    "\xc2\xa0key 5 HOME\n"         // 14: a no-break space first
+    "key 400 GUIDE\n"              // 15
+    "axis 0x00 X\n";               // 16
 
 TEST_F(keymap_tool, check_reports_each_mistake_at_its_place) {
     const std::string long_name(40, 'N');
@@ -92,11 +58,12 @@ TEST_F(keymap_tool, check_reports_each_mistake_at_its_place) {
         std::string(1100, 'x') +
         "\n"               // 8
         "key 5 DPAD_UP\n"  // 9
-        "key 20 x74\n";    // 10: standard has it at 0 only
+        "key 20 x74\n"     // 10: standard has it at 0 only
+        "key 21 GUIDE\n";  // 11: on an ignored standard line
     write_file("keylayout/orvex-ir.kl", k_standard);
     write_file("keylayout/customer_ir_80ff.kl", customer);
     write_file("keylayout/customer_ir_80FF.kl", "key 1 POWER\n");
-    write_file("keylayout/customer_ir_1234.kl", "key 1 NOTHING_LIKE_IT\n");
+    write_file("keylayout/customer_ir_1234.kl", "\xef\xbb\xbfkey 1 NOTHING_LIKE_IT\n");
     for (const char *near_miss :
          {"customer_ir_80ff.KL", "customer-ir_80ff.kl", "customer_ir_fff.kl"}) {
         write_file(std::string("keylayout/") + near_miss, "key 1 POWER\n");
@@ -160,6 +127,14 @@ TEST_F(keymap_tool, check_reports_each_mistake_at_its_place) {
          "decimal (0x74 is 116)"},
         {0, "orvex-ir.kl", 9, "scancode 0 is never a translation target"},
         {0, "orvex-ir.kl", 10, "scancode 300 is outside 0 to 255"},
+        {0, "orvex-ir.kl", 12, "warning: line ignored: its first word is \"kye\", not \"key\""},
+        {0, "orvex-ir.kl", 13, "its first word is \"18\", not \"key\" (\"key\" left out?)"},
+        {0, "orvex-ir.kl", 14,
+         "its first word is \"\\xc2\\xa0key\", not \"key\" (it holds bytes that do not print)"},
+        {0, "orvex-ir.kl", 16, "note: line ignored: an Android \"axis\" line"},
+        {0, "customer_ir_80ff.kl", 11,
+         "\"GUIDE\" is on orvex-ir.kl:15, which is ignored (scancode 400 is outside 0 to 255)"},
+        {0, "customer_ir_1234.kl", 1, "begins with a UTF-8 byte-order mark"},
         {1, "customer_rc5_ir_25.kl", 0,
          "customer code 0x25 never arrives: an RC5 address has 5 bits"},
         {1, "customer_ir_80ff.kl", 0,
