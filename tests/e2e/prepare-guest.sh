@@ -71,7 +71,7 @@ if [ "$(cat "$guest/kernel.stamp" 2>/dev/null)" != "$image_pkg $pkg_ver" ]; then
     # QEMU boots the ELF inside the bzImage through its PVH entry, which is much faster
     # than the real-mode set-up path. The payload is XZ; xz complains about the bytes
     # that follow the stream, so judge the result by its ELF magic instead. ARM's virt
-    # machine boots the zImage (arm64: the gzipped Image) as it is.
+    # machines boot the zImage (arm64: the Image) as it is.
     if [ "$e2e_kernel_arch" = amd64 ]; then
         vmlinuz=$guest/root/boot/vmlinuz-$kver
         offset=$(LC_ALL=C grep -obUaP '\xfd7zXZ\x00' "$vmlinuz" | head -n1 | cut -d: -f1)
@@ -113,6 +113,7 @@ unpack_cross_headers() {
         sed -n 's/^Depends: //p' | tr ',' '\n' | awk '$1 ~ /^linux-(headers-.*-common|kbuild-)/ {print $1}')
     # e.g. gcc-12 (arm64) or linux-compiler-gcc-12-arm (armhf): gcc-12-<triple> builds for it.
     gcc=$(apt-cache show --no-all-versions "$pkg" | sed -n 's/^Depends: //p' | grep -o 'gcc-[0-9]\+' | head -n1)
+    [ -n "$gcc" ] || { log "$pkg names no GCC version"; exit 1; }
     install_missing "${deps[@]}" "$gcc-$e2e_kmod_triple"
     kbuild=$(readlink "$headers/scripts")  # ../../lib/linux-kbuild-X.Y/scripts
     kbuild=$(dirname "${kbuild#../../}")
