@@ -85,8 +85,16 @@ struct tool_options_t {
     std::string dir;
     std::vector<int32_t> protocols;  // one, or NEC and RC5 when the driver's file is unreadable
     std::string protocol_origin;     // how the protocol was chosen, for the user
+    bool dir_given;
     bool werror;
-    std::vector<std::string> args;  // what is left: RAW codes for decode
+    std::vector<std::string> args;  // what is left: RAW codes for decode, KEYMAPs for import
+    // Commands that write files (import, learn).
+    std::string out_dir;  // "" when not given
+    bool force;           // overwrite files that exist
+    int input_fd;         // learn's answers: standard input
+    // import
+    bool swap_address;
+    std::vector<std::string> maps;  // "KEY_X=NAME"
 };
 
 // What check found, in numbers and in its summary's words.
@@ -104,6 +112,25 @@ int run_doctor(const tool_options_t *options, FILE *out, FILE *err);
 int run_show(const tool_options_t *options, FILE *out);
 int run_decode(const tool_options_t *options, FILE *out, FILE *err);
 int run_watch(const tool_options_t *options, FILE *out, FILE *err);
+int run_import(const tool_options_t *options, FILE *out, FILE *err);
+int run_learn(const tool_options_t *options, FILE *out, FILE *err);
+
+// What to do about a customer code without a file: the file to create, or the file that has
+// the code with its two bytes swapped, and the remotes of the Linux keymap library that use it.
+std::string missing_file_advice(const layout_build_t *build, int customer_code);
+// When a table has the customer code with its two bytes swapped: which, and what to do; or "".
+std::string swapped_file_advice(const layout_build_t *build, int customer_code);
+// The remotes of the Linux keymap library that use a customer code, as a sentence, or "".
+std::string library_remotes_text(int32_t protocol, int customer_code);
+
+// Runs check's diagnostics on files just written to out_dir together with the standard
+// layout of options->dir, each file under its own protocol, and prints them with the files'
+// own paths. Returns run_check's result.
+int check_written(const tool_options_t *options, const std::string &out_dir,
+                  const std::vector<std::string> &files, const std::vector<int32_t> &protocols,
+                  FILE *out);
+// Whether two paths name the same folder.
+bool same_folder(const std::string &a, const std::string &b);
 
 // Describes raw codes the way the daemon would handle them one after the other, keeping the
 // virtual keyboard's key state for each protocol.
