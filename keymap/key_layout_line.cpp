@@ -60,7 +60,18 @@ key_line_note_t note_rejected_line(const char *line, const char *keyword) {
     if (strcmp(keyword, "key") == 0) {
         return k_line_incomplete;
     }
-    return mistyped_keyword(keyword) ? k_line_keyword_mistyped : k_line_other_keyword;
+    if (mistyped_keyword(keyword)) {
+        return k_line_keyword_mistyped;
+    }
+    // Android's key layout files hold these too; the daemon rightly reads only "key" lines.
+    static const char *const k_android_keywords[] = {"axis", "led", "sensor",
+                                                     "requires_kernel_config"};
+    for (const char *android : k_android_keywords) {
+        if (strcmp(keyword, android) == 0) {
+            return k_line_android_keyword;
+        }
+    }
+    return k_line_not_key;
 }
 
 // Takes a decimal number with an optional sign. However many digits it has, a value outside

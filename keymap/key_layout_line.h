@@ -16,7 +16,8 @@ enum key_line_note_t {
     k_line_blank,               // white space only
     k_line_comment,             // "#" after spaces only
     k_line_tab_before_comment,  // "#" after a tab: scanned as a line, its first word not "key"
-    k_line_other_keyword,       // a line of another kind ("axis", "led", ...)
+    k_line_android_keyword,     // one of Android's other key layout lines ("axis", "led", ...)
+    k_line_not_key,             // any other first word: "kye", "18", "\xc2\xa0key"
     k_line_keyword_mistyped,    // first word like "key" but not it: "KEY", "keys", "key10"
     k_line_incomplete,          // "key" without a decimal number and a name after it
     k_line_out_of_range,        // the number lies outside 0..255

@@ -96,7 +96,8 @@ int create_keymap_from_file(const char *path, keymap_t *table) {
             memcpy(table[scancode].name, name, strlen(name) + 1);
         }
         if (g_keymap_observer != nullptr) {
-            g_keymap_observer->line_read(path, line_number, line, note, scancode, name);
+            g_keymap_observer->line_read(path, line_number, line, static_cast<size_t>(got), note,
+                                         scancode, name);
         }
         if (line[got - 1] == '\n') {
             line_number++;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <stddef.h>
 #include <stdint.h>
 
 #include "keymap/key_layout_line.h"
@@ -10,10 +11,11 @@
 // a tool sets one, with every hook, around its own call of the build.
 struct keymap_observer_t {
     // One line piece of a layout file (lines are counted from 1; the pieces of an overlong
-    // line share its number), what the reader made of it, and the entry it filled if taken
-    // (scancode -1 and an empty name when not).
-    void (*line_read)(const char *path, int line_number, const char *text, key_line_note_t note,
-                      int32_t scancode, const char *name);
+    // line share its number), length bytes of text with any NUL bytes of the file in them
+    // (the reader's parse stops at the first), what the reader made of it, and the entry it
+    // filled if taken (scancode -1 and an empty name when not).
+    void (*line_read)(const char *path, int line_number, const char *text, size_t length,
+                      key_line_note_t note, int32_t scancode, const char *name);
     // The file could not be opened (at_open) or a read failed; error_number is errno's value.
     void (*file_failed)(const char *path, int error_number, bool at_open);
     // A key layout directory entry as the build meets it: the customer code its name carries

@@ -63,7 +63,74 @@ int translated_count(const customer_map_t &map) {
     return translated;
 }
 
+// Why the daemon passed over a line, in words that fit after "line ignored: "; "" for a line
+// it took, a blank line and a comment. Every reason the reader gives has its words here.
+std::string ignored_reason(const seen_line_t &line) {
+    switch (line.note) {
+        case k_line_taken:
+        case k_line_taken_glued:
+        case k_line_taken_name_cut:
+        case k_line_blank:
+        case k_line_comment:
+            return "";
+        case k_line_tab_before_comment:
+            return "\"#\" after a tab is not a comment: only spaces may come before one, and "
+                   "the first word is not \"key\"";
+        case k_line_android_keyword:
+            return "an Android \"" + printable(nth_word(line.text, 0)) +
+                   "\" line, which the daemon does not read";
+        case k_line_not_key:
+            return "its first word is \"" + printable(nth_word(line.text, 0)) + "\", not \"key\"";
+        case k_line_keyword_mistyped:
+            return "\"" + printable(nth_word(line.text, 0)) +
+                   "\" is not \"key\" (lower case, on its own)";
+        case k_line_incomplete: {
+            std::string number = printable(nth_word(line.text, 1));
+            if (number.empty()) {
+                return "not \"key N NAME\" with a decimal N: nothing follows \"key\"";
+            }
+            if (!isdigit(
+                    static_cast<unsigned char>(number[number[0] == '-' || number[0] == '+']))) {
+                return "not \"key N NAME\" with a decimal N: \"" + number + "\" stands for N";
+            }
+            return "not \"key N NAME\" with a decimal N: no name after " + number;
+        }
+        case k_line_out_of_range:
+            return "scancode " + printable(nth_word(line.text, 1)) + " is outside 0 to 255";
+    }
+    return "the daemon's reader did not take it";
+}
+
+bool has_unprintable(const std::string &text) {
+    return printable(text) != text;
+}
+
+// What a line piece will do that its writer may not expect. Every piece the daemon passes
+// over, but for blank lines and comments, gets a message here.
 void check_line(report_t *report, const std::string &path, const seen_line_t &line) {
+    if (line.number == 1 && line.text.compare(0, 3, "\xef\xbb\xbf") == 0) {
+        add(report, path, line.number, k_warning,
+            "the file begins with a UTF-8 byte-order mark, which the daemon reads as part of the "
+            "first word: save it without one");
+    }
+    if (line.text.find('\0') != std::string::npos) {
+        add(report, path, line.number, k_warning,
+            "a NUL byte: the daemon reads this line only up to it");
+    }
+    std::string reason = ignored_reason(line);
+    if (line.note == k_line_android_keyword) {
+        add(report, path, line.number, k_note, "line ignored: %s", reason.c_str());
+    } else if (!reason.empty()) {
+        std::string first = nth_word(line.text, 0);
+        std::string hint;
+        if (line.note == k_line_not_key && has_unprintable(first)) {
+            hint = " (it holds bytes that do not print)";
+        } else if (line.note == k_line_not_key && isdigit(static_cast<unsigned char>(first[0]))) {
+            hint = " (\"key\" left out?)";
+        }
+        add(report, path, line.number, k_warning, "line ignored: %s%s", reason.c_str(),
+            hint.c_str());
+    }
     switch (line.note) {
         case k_line_taken_glued: {
             std::string written = nth_word(line.text, 1);
@@ -82,26 +149,14 @@ void check_line(report_t *report, const std::string &path, const seen_line_t &li
             add(report, path, line.number, k_warning,
                 "name longer than 31 characters, cut to \"%s\"", line.name.c_str());
             break;
-        case k_line_tab_before_comment:
-            add(report, path, line.number, k_warning,
-                "\"#\" after a tab is not a comment: only spaces may come before one; the line is "
-                "read, and ignored because its first word is not \"key\"");
-            break;
-        case k_line_keyword_mistyped:
-            add(report, path, line.number, k_warning,
-                "\"%s\" is not \"key\" (lower case, on its own): line ignored",
-                nth_word(line.text, 0).c_str());
-            break;
-        case k_line_incomplete:
-            add(report, path, line.number, k_warning,
-                "not \"key N NAME\" with a decimal N: line ignored");
-            break;
-        case k_line_out_of_range:
-            add(report, path, line.number, k_warning,
-                "scancode %s is outside 0 to 255: line ignored", nth_word(line.text, 1).c_str());
-            break;
         default:
             break;
+    }
+    if (line.scancode >= 0 && has_unprintable(line.name)) {
+        add(report, path, line.number, k_warning,
+            "the name \"%s\" holds bytes outside printable ASCII, which no key name of "
+            "Android has",
+            line.name.c_str());
     }
 }
 
@@ -162,6 +217,39 @@ void check_standard(report_t *report, const layout_build_t *build) {
     }
 }
 
+// A line of the standard layout that names name but gives it no scancode: one the daemon
+// passed over, or one whose scancode a later line names again. Returns "orvex-ir.kl:6, which
+// ..." for a message, or "" when no line of it names name.
+std::string standard_line_lost(const layout_build_t *build, const char *name) {
+    auto lines = build->lines.find(standard_layout_path(build));
+    if (lines == build->lines.end()) {
+        return "";
+    }
+    std::map<int, int> last_line_of;
+    for (const seen_line_t &line : lines->second) {
+        if (line.scancode >= 0) {
+            last_line_of[line.scancode] = line.number;
+        }
+    }
+    for (const seen_line_t &line : lines->second) {
+        std::string place = std::string(k_standard_layout_file) + ":" + std::to_string(line.number);
+        if (line.scancode >= 0 && line.name == name && last_line_of[line.scancode] != line.number) {
+            return place + ", whose scancode " + std::to_string(line.scancode) + " line " +
+                   std::to_string(last_line_of[line.scancode]) + " names again";
+        }
+        std::string reason = ignored_reason(line);
+        if (reason.empty()) {
+            continue;
+        }
+        for (int word = 1; !nth_word(line.text, word).empty(); word++) {
+            if (nth_word(line.text, word) == name) {
+                return place + ", which is ignored (" + reason + ")";
+            }
+        }
+    }
+    return "";
+}
+
 void check_customer_table(report_t *report, const layout_build_t *build, int table) {
     const std::string &path = build->table_path[table];
     const customer_map_t &map = build->maps[table];
@@ -205,7 +293,11 @@ void check_customer_table(report_t *report, const layout_build_t *build, int tab
         bool at_zero;
         standard_scancode_of(build, key.name, &at_zero);
         std::string nearest = nearest_standard_name(build, key.name);
-        if (at_zero) {
+        std::string lost = standard_line_lost(build, key.name);
+        if (!lost.empty()) {
+            add(report, path, line_of[j], k_warning, "\"%s\" is on %s: button %d does nothing",
+                key.name, lost.c_str(), j);
+        } else if (at_zero) {
             add(report, path, line_of[j], k_warning,
                 "%s names \"%s\" only at scancode 0, never a target: button %d does nothing",
                 k_standard_layout_file, key.name, j);

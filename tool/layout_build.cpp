@@ -12,9 +12,10 @@ namespace {
 // The build being observed; the daemon's build is single-threaded and runs to completion.
 layout_build_t *g_observed = nullptr;
 
-void on_line_read(const char *path, int line_number, const char *text, key_line_note_t note,
-                  int32_t scancode, const char *name) {
-    g_observed->lines[path].push_back({line_number, text, note, scancode, name});
+void on_line_read(const char *path, int line_number, const char *text, size_t length,
+                  key_line_note_t note, int32_t scancode, const char *name) {
+    g_observed->lines[path].push_back(
+        {line_number, std::string(text, length), note, scancode, name});
 }
 
 void on_file_failed(const char *path, int error_number, bool at_open) {

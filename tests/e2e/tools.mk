@@ -7,10 +7,13 @@ CROSS_FLAGS ?=
 CXXFLAGS = -std=c++17 -O2 -Wall -Wextra -Werror -Wmissing-declarations $(CROSS_FLAGS)
 CFLAGS = -std=c11 -O2 -Wall -Wextra -Werror -Wmissing-declarations -D_GNU_SOURCE $(CROSS_FLAGS)
 
+# Every C++ file here is part of the driver.
+DRIVER_SOURCES = $(sort $(wildcard *.cpp))
+
 all: $(OUT)/e2e-driver $(OUT)/e2e-forwarder
 
-$(OUT)/e2e-driver: driver.cpp e2e.h cases.cpp bench.cpp demo.cpp soak.cpp guest_util.cpp
-	$(CXX) $(CXXFLAGS) -static -o $@ driver.cpp cases.cpp bench.cpp demo.cpp soak.cpp guest_util.cpp
+$(OUT)/e2e-driver: $(DRIVER_SOURCES) $(wildcard *.h)
+	$(CXX) $(CXXFLAGS) -static -o $@ $(DRIVER_SOURCES)
 
 $(OUT)/e2e-forwarder: forwarder.c
 	$(CC) $(CFLAGS) -static -o $@ forwarder.c

@@ -18,50 +18,11 @@
 #include "support/daemon_fixture.h"
 #include "support/log_capture.h"
 #include "tool/keymap_tool.h"
+#include "tool/tool_run.h"
 
 namespace {
 
 using keymap_tool = daemon_test;
-
-struct tool_run_t {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-tool_run_t run_tool(std::vector<std::string> args) {
-    args.insert(args.begin(), "dravoke-keymap");
-    std::vector<char *> argv;
-    for (std::string &arg : args) {
-        argv.push_back(&arg[0]);
-    }
-    char *out_text = nullptr;
-    char *err_text = nullptr;
-    size_t out_size = 0;
-    size_t err_size = 0;
-    FILE *out = open_memstream(&out_text, &out_size);
-    FILE *err = open_memstream(&err_text, &err_size);
-    tool_run_t run;
-    run.status = run_keymap_tool(static_cast<int>(argv.size()), argv.data(), out, err);
-    fclose(out);
-    fclose(err);
-    run.out = out_text;
-    run.err = err_text;
-    free(out_text);
-    free(err_text);
-    // The daemon's own code logged what it met; the tool reports it itself.
-    take_logs();
-    return run;
-}
-
-std::vector<std::string> lines_of(const std::string &text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
 
 const char k_standard[] =
     "key 116 POWER\n"              // 1

@@ -1,0 +1,79 @@
+#pragma once
+
+// What the end-to-end cases share: the layouts they install, a running daemon with its
+// virtual keyboard, and scenario tables of raw codes in and keys out. Each cases_*.cpp holds
+// the cases of one subject; run_cases() in cases.cpp runs them in order.
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "e2e.h"
+
+// The standard layout and the customer remotes of all_layouts().
+extern const char k_standard_layout[];
+extern const char k_nec_a_layout[];
+extern const char k_nec_b_layout[];
+extern const char k_rc5_a_layout[];
+extern const char k_rc5_b_layout[];
+constexpr uint32_t k_nec_a = 0xbf40;
+constexpr uint32_t k_nec_b = 0x7f01;
+constexpr uint32_t k_rc5_a = 0x1f;
+constexpr uint32_t k_rc5_b = 0x05;
+
+constexpr char k_hdmi_header[] = "change@/devices/platform/soc/hdmi";
+constexpr char k_hdmi_header_2[] = "change@/devices/soc.0/1ee0000.hdmi";
+
+std::string quoted(const std::string &s);
+std::string expect_text(const std::string &want, const std::string &got);
+// The daemon's standard output: its "IR_PROTOCOL_USED = N" line.
+std::string stdout_line(const daemon_t *d);
+// Lines of the daemon's log of the given priority that contain msg.
+int count_lines(const daemon_t *d, char priority, const std::string &msg);
+
+// A running daemon with its virtual keyboard open for reading.
+struct session_t {
+    daemon_t daemon;
+    int keyboard;
+};
+bool open_session(session_t *s, const char *tag);
+void close_session(session_t *s);
+
+// Sends raw codes one at a time (each handled before the next, as a person's presses
+// are) and compares the keys the platform sees.
+struct key_case_t {
+    std::string name;
+    std::vector<uint32_t> raws;
+    const char *keys;  // expected, e.g. "+103 -103"; "" for nothing
+};
+void run_key_cases(session_t *s, const source_t *receiver, const std::vector<key_case_t> &cases);
+
+// Destroys the stand-in receiver and creates it again; checks that the daemon follows.
+void cycle_receiver(session_t *s, source_t *receiver, const std::string &name);
+
+// A Standby announcement's fields as the HDMI driver sends them.
+std::vector<std::string> standby(const char *header, const char *opcode);
+// What a uevent datagram should give: keys, and whether it is a Standby announcement, whose
+// logged interval must then lie in [min_interval, max_interval].
+struct uevent_want_t {
+    const char *keys;
+    bool is_standby;
+    long min_interval;
+    long max_interval;
+};
+// Sends one uevent datagram and checks the keys and the log lines it gives. Returns the
+// time it was sent.
+uint64_t check_uevent(session_t *s, const char *name, const std::vector<std::string> &fields,
+                      const uevent_want_t &want);
+
+// The cases, by subject, in the order run_cases() runs them.
+void run_startup_without_uinput();  // cases_startup.cpp
+void run_startup_failures();
+void run_protocol_cases();
+void check_identity(session_t *s);
+void run_rc5_session();  // cases_keys.cpp
+void run_nec_session();
+void run_node_outlives_device();  // cases_hotplug.cpp
+void run_keymap_watch();          // cases_tool.cpp
+void run_doctor_states();

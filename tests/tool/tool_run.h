@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// One run of dravoke-keymap in this process, with what it printed, every byte of it.
+struct tool_run_t {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+// Runs the tool with args after its name; the daemon's log lines it caused are taken.
+tool_run_t run_tool(std::vector<std::string> args);
+
+std::vector<std::string> lines_of(const std::string &text);
