@@ -78,7 +78,8 @@ void import_protocol(import_t *import, const std::string &path, const keytable_t
             protocol.protocol + (protocol.variant.empty() ? "" : " (" + protocol.variant + ")");
         note(import, origin,
              "protocol " + name + " skipped (" + std::to_string(protocol.entries.size()) +
-                 " keys): the receiver decodes NEC and RC5 only");
+                 (protocol.entries.size() == 1 ? " key" : " keys") +
+                 "): the receiver decodes NEC and RC5 only");
         return;
     }
     for (const keytable_entry_t &entry : protocol.entries) {

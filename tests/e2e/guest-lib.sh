@@ -96,6 +96,9 @@ e2e_make_share() {
     cp "$e2e_daemon" "$share/sysroot/usr/bin/dravoke"
     cp "$e2e_keymap_tool" "$share/sysroot/usr/bin/dravoke-keymap"
     cp "$e2e_tools/e2e-driver" "$e2e_tools/e2e-forwarder" "$share/sysroot/usr/bin/"
+    # The Linux keymap library (Debian's ir-keytable), where a host has it, for import.
+    mkdir -p "$share/sysroot/lib/udev"
+    cp -r /lib/udev/rc_keymaps "$share/sysroot/lib/udev/"
     for lib in $("${ldd[@]}" "$e2e_daemon" | awk '/=> \// {print $3} /^[ \t]*\/.*ld-linux/ {print $1}'); do
         mkdir -p "$share/sysroot$(dirname "$lib")"
         cp -L "$lib" "$share/sysroot$lib"

@@ -54,7 +54,8 @@ if [ "$arch" = armhf ] && ! grep -qx armhf <<<"$(dpkg --print-foreign-architectu
     dpkg --add-architecture armhf
     apt-get update -qq >&2
 fi
-install_missing "${arch_pkgs[@]}" xz-utils cpio kmod g++ make libc6-dev cmake android-liblog-dev
+install_missing "${arch_pkgs[@]}" xz-utils cpio kmod g++ make libc6-dev cmake android-liblog-dev \
+    libtomlplusplus-dev ir-keytable
 
 # The concrete kernel package behind the metapackage, e.g. linux-image-6.1.0-57-amd64.
 image_pkg=$(apt-cache depends "$image_meta" 2>/dev/null |
