@@ -5,6 +5,7 @@
 // translation code.
 
 #include <linux/input.h>
+#include <poll.h>
 #include <stdint.h>
 #include <stdio.h>
 
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "core/daemon.h"
 #include "keymap/key_layout_line.h"
 #include "keymap/keymap.h"
 
@@ -148,6 +150,22 @@ std::string describe_event(raw_describer_t *describer, const struct input_event 
 
 // Prints described lines, each but the "key N ?" offers after prefix.
 void print_described(FILE *out, const std::string &prefix, const std::string &text);
+
+// The receiver read beside the daemon, found and followed by the daemon's own code, in its
+// poll set layout (watch, learn).
+struct receiver_follow_t {
+    struct pollfd slots[k_poll_slots];  // inotify, the caller's own descriptor, the receiver
+    struct inputdev_info *receiver;
+};
+// Watches the input folder and opens the receiver if it is there. Returns 0, or -1 (told on
+// err) when the folder cannot be watched.
+int start_following(receiver_follow_t *follow, FILE *err);
+// "PATH (orvex-ir)", or that there is none yet.
+std::string receiver_state(const receiver_follow_t *follow);
+// After a poll of the slots: follows the receiver's node. True when the receiver has an event
+// to read.
+bool serve_receiver_slots(receiver_follow_t *follow);
+void stop_following(receiver_follow_t *follow);
 
 // The whole tool: argv as main has it; the result is the exit status.
 int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err);

@@ -1,8 +1,6 @@
 #include <errno.h>
-#include <fcntl.h>
 #include <stdio.h>
 #include <string.h>
-#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -253,59 +251,32 @@ int run_learn(const tool_options_t *options, FILE *out, FILE *err) {
     }
     use_layouts(build.get());
 
-    // The daemon's own poll set layout and receiver handling, as watch has them; standard
-    // input in the uevent socket's slot, which the tool does not use.
-    g_receiver_open_mode = O_RDONLY;
-    struct pollfd slots[k_poll_slots];
-    for (struct pollfd &slot : slots) {
-        slot = {-1, 0, 0};
-    }
-    slots[k_slot_inotify] = {inotify_init1(IN_CLOEXEC), POLLIN, 0};
-    slots[k_slot_uevent] = {options->input_fd, POLLIN, 0};
-    if (inotify_add_watch(slots[k_slot_inotify].fd, g_input_dir, IN_CREATE | IN_DELETE) < 0) {
-        tool_print(err, "dravoke-keymap: cannot watch %s: %s\n", g_input_dir, strerror(errno));
-        if (slots[k_slot_inotify].fd >= 0) {
-            close(slots[k_slot_inotify].fd);
-        }
+    // Standard input in the slot of the daemon's uevent socket, which the tool does not use.
+    receiver_follow_t follow;
+    if (start_following(&follow, err) != 0) {
         return 1;
     }
-    g_nfds = k_slot_receiver;
-    inputdev_info *receiver = nullptr;
-    char path[4096];
-    if (try_to_find_device(k_receiver_name, path) == 0 && path[0] != '\0') {
-        receiver = open_device(path, slots);
-    }
-    tool_print(
-        err, "dravoke-keymap: %s; %s%s\n",
-        receiver != nullptr
-            ? ("reading " + std::string(receiver->path) + " (" + k_receiver_name + ")").c_str()
-            : (std::string("no ") + k_receiver_name + " device in " + g_input_dir +
-               " yet: waiting for it")
-                  .c_str(),
-        options->protocols.size() == 1 ? "" : "NEC, the daemon's choice: ",
-        options->protocol_origin.c_str());
+    follow.slots[k_slot_uevent] = {options->input_fd, POLLIN, 0};
+    tool_print(err, "dravoke-keymap: %s%s; %s%s\n", follow.receiver != nullptr ? "reading " : "",
+               receiver_state(&follow).c_str(),
+               options->protocols.size() == 1 ? "" : "NEC, the daemon's choice: ",
+               options->protocol_origin.c_str());
     tool_print(out, "learning a %s remote with the %zu names of %s\n", protocol_name(protocol),
                learn.names.size(), standard_layout_path(build.get()).c_str());
     prompt(&learn);
 
     std::string pending;
     while (!learn.done) {
-        if (poll(slots, g_nfds, -1) < 0) {
+        if (poll(follow.slots, g_nfds, -1) < 0) {
             if (errno == EINTR) {
                 continue;
             }
             break;
         }
-        if (slots[k_slot_inotify].revents & POLLIN) {
-            notify_process(&receiver, k_receiver_name, g_input_dir, slots[k_slot_inotify].fd,
-                           slots);
-        }
-        if (slots[k_slot_receiver].revents & (POLLHUP | POLLERR)) {
-            close_receiver(&receiver, slots);
-        } else if (slots[k_slot_receiver].revents & POLLIN) {
+        if (serve_receiver_slots(&follow)) {
             struct input_event event;
             key_report_t report;
-            if (input_event_process(slots[k_slot_receiver].fd, &event) == 0 &&
+            if (input_event_process(follow.slots[k_slot_receiver].fd, &event) == 0 &&
                 event.type != EV_SYN) {
                 plan_key_report(&event, &report);
                 // Releases end a press; the repeats of a held button are not presses.
@@ -320,7 +291,7 @@ int run_learn(const tool_options_t *options, FILE *out, FILE *err) {
             }
         }
         // Answers come a line at a time; the end of input finishes.
-        if (slots[k_slot_uevent].revents & (POLLIN | POLLHUP | POLLERR)) {
+        if (follow.slots[k_slot_uevent].revents & (POLLIN | POLLHUP | POLLERR)) {
             char buffer[256];
             ssize_t n = read(options->input_fd, buffer, sizeof(buffer));
             bool ended = n == 0 || (n < 0 && errno != EINTR);
@@ -339,7 +310,6 @@ int run_learn(const tool_options_t *options, FILE *out, FILE *err) {
             }
         }
     }
-    close_receiver(&receiver, slots);
-    close(slots[k_slot_inotify].fd);
+    stop_following(&follow);
     return write_learned(&learn);
 }
