@@ -22,7 +22,7 @@
 // One line piece of a layout file as the daemon's reader saw it.
 struct seen_line_t {
     int number;
-    std::string text;
+    std::string text;  // as in the file, NUL bytes included
     key_line_note_t note;
     int32_t scancode;  // the entry it filled when taken, -1 when not taken
     std::string name;

@@ -35,7 +35,12 @@ const char k_standard[] =
     "\t# a comment after a tab\n"  // 8
     "key 0x74 POWER\n"             // 9: scancode 0, "x74", and line 7 loses
     "key 300 MENU\n"               // 10
-    "key 223 TV_PLAY\n";           // 11
+    "key 223 TV_PLAY\n"            // 11
+    "kye 18 POWER\n"               // 12
+    "18 DPAD_UP\n"                 // 13
+    "\xc2\xa0key 5 HOME\n"         // 14: a no-break space first
+    "key 400 GUIDE\n"              // 15
+    "axis 0x00 X\n";               // 16
 
 TEST_F(keymap_tool, check_reports_each_mistake_at_its_place) {
     const std::string long_name(40, 'N');
@@ -53,11 +58,12 @@ TEST_F(keymap_tool, check_reports_each_mistake_at_its_place) {
         std::string(1100, 'x') +
         "\n"               // 8
         "key 5 DPAD_UP\n"  // 9
-        "key 20 x74\n";    // 10: standard has it at 0 only
+        "key 20 x74\n"     // 10: standard has it at 0 only
+        "key 21 GUIDE\n";  // 11: on an ignored standard line
     write_file("keylayout/orvex-ir.kl", k_standard);
     write_file("keylayout/customer_ir_80ff.kl", customer);
     write_file("keylayout/customer_ir_80FF.kl", "key 1 POWER\n");
-    write_file("keylayout/customer_ir_1234.kl", "key 1 NOTHING_LIKE_IT\n");
+    write_file("keylayout/customer_ir_1234.kl", "\xef\xbb\xbfkey 1 NOTHING_LIKE_IT\n");
     for (const char *near_miss :
          {"customer_ir_80ff.KL", "customer-ir_80ff.kl", "customer_ir_fff.kl"}) {
         write_file(std::string("keylayout/") + near_miss, "key 1 POWER\n");
@@ -121,6 +127,14 @@ TEST_F(keymap_tool, check_reports_each_mistake_at_its_place) {
          "decimal (0x74 is 116)"},
         {0, "orvex-ir.kl", 9, "scancode 0 is never a translation target"},
         {0, "orvex-ir.kl", 10, "scancode 300 is outside 0 to 255"},
+        {0, "orvex-ir.kl", 12, "warning: line ignored: its first word is \"kye\", not \"key\""},
+        {0, "orvex-ir.kl", 13, "its first word is \"18\", not \"key\" (\"key\" left out?)"},
+        {0, "orvex-ir.kl", 14,
+         "its first word is \"\\xc2\\xa0key\", not \"key\" (it holds bytes that do not print)"},
+        {0, "orvex-ir.kl", 16, "note: line ignored: an Android \"axis\" line"},
+        {0, "customer_ir_80ff.kl", 11,
+         "\"GUIDE\" is on orvex-ir.kl:15, which is ignored (scancode 400 is outside 0 to 255)"},
+        {0, "customer_ir_1234.kl", 1, "begins with a UTF-8 byte-order mark"},
         {1, "customer_rc5_ir_25.kl", 0,
          "customer code 0x25 never arrives: an RC5 address has 5 bits"},
         {1, "customer_ir_80ff.kl", 0,
