@@ -8,6 +8,7 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh cmake make g++ libgtest-dev libbenchmark-dev android-liblog-dev clang-format \
     googletest g++-arm-linux-gnueabihf g++-aarch64-linux-gnu qemu-user-static blueprint-tools clang \
+    libtomlplusplus-dev ir-keytable \
     android-liblog-dev:armhf android-liblog-dev:arm64
 
 jobs=$(nproc)

@@ -173,5 +173,7 @@ int run_cases() {
     run_node_outlives_device();
     run_keymap_watch();
     run_doctor_states();
+    run_learn_case();
+    run_import_case();
     return 0;
 }

@@ -77,3 +77,5 @@ void run_nec_session();
 void run_node_outlives_device();  // cases_hotplug.cpp
 void run_keymap_watch();          // cases_tool.cpp
 void run_doctor_states();
+void run_learn_case();  // cases_learn.cpp
+void run_import_case();

@@ -90,6 +90,9 @@ e2e_make_share() {
     cp "$e2e_daemon" "$share/sysroot/usr/bin/dravoke"
     cp "$e2e_keymap_tool" "$share/sysroot/usr/bin/dravoke-keymap"
     cp "$e2e_tools/e2e-driver" "$e2e_tools/e2e-forwarder" "$share/sysroot/usr/bin/"
+    # The Linux keymap library (Debian's ir-keytable), where a host has it, for import.
+    mkdir -p "$share/sysroot/lib/udev"
+    cp -r /lib/udev/rc_keymaps "$share/sysroot/lib/udev/"
     # A cross-built program's libraries, as its own loader finds them (Debian's multiarch
     # packages of the target, the daemon's liblog among them), under qemu-user.
     for lib in $("${e2e_loader[@]}" "$e2e_daemon" | awk '/=> \// {print $3} /^[ \t]*\/.*ld-linux/ {print $1}'); do
