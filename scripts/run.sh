@@ -5,5 +5,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh cmake make g++ libgtest-dev libbenchmark-dev android-liblog-dev
+scripts/install-deps.sh cmake make g++ libgtest-dev libbenchmark-dev android-liblog-dev \
+    libtomlplusplus-dev ir-keytable
 exec tests/e2e/demo.sh "$PWD"

@@ -1,4 +1,5 @@
 #include <string.h>
+#include <unistd.h>
 
 #include "core/paths.h"
 #include "core/protocol.h"
@@ -10,13 +11,15 @@ const char k_usage[] =
     "usage: dravoke-keymap COMMAND [OPTIONS]\n"
     "\n"
     "Shows what dravoke makes of the box's key layouts and of the receiver's raw codes, with\n"
-    "the daemon's own code. Changes nothing and grabs no device.\n"
+    "the daemon's own code. Grabs no device; only import and learn write files.\n"
     "\n"
     "check [DIR]     report what will not work as written in the key layouts\n"
     "show [DIR]      print the customer tables the daemon builds\n"
     "decode RAW...   decode raw codes as getevent prints them, and say what they give\n"
     "watch           print each raw code the receiver reports, and what it gives\n"
     "doctor          check that the box is set up for the daemon, and say what to fix\n"
+    "import KEYMAP   write the layouts of a remote that the Linux keymap library describes\n"
+    "learn           learn a new remote's buttons from the receiver, and write its layout\n"
     "\n"
     "--dir DIR            key layout folder (default %s)\n"
     "--protocol nec|rc5   IR protocol (default: the receiver driver's, read from\n"
@@ -27,9 +30,11 @@ struct command_t {
     const char *name;
     const char *help;
     int (*run)(const tool_options_t *options, FILE *out, FILE *err);
-    bool takes_dir;  // check and show: the folder may be given as the argument
-    bool takes_raw;  // decode: one or more raw codes
+    bool takes_dir;         // check and show: the folder may be given as the argument
+    const char *arguments;  // what one or more arguments are (decode, import), or null
     bool has_werror;
+    bool writes_files;  // --out and --force
+    bool imports;       // --map and --swap-address
 };
 
 int check_command(const tool_options_t *options, FILE *out, FILE *) {
@@ -38,6 +43,10 @@ int check_command(const tool_options_t *options, FILE *out, FILE *) {
 
 int show_command(const tool_options_t *options, FILE *out, FILE *) {
     return run_show(options, out);
+}
+
+int run_learn_command(const tool_options_t *options, FILE *out, FILE *err) {
+    return run_learn(options, out, err);
 }
 
 const command_t k_commands[] = {
@@ -53,7 +62,7 @@ const command_t k_commands[] = {
      "\n"
      "--werror             count warnings as errors\n"
      "--protocol nec|rc5   the protocol to check for (default: the driver's, or both)\n",
-     check_command, true, false, true},
+     check_command, true, nullptr, true, false, false},
     {"show",
      "usage: dravoke-keymap show [--protocol nec|rc5] [DIR]\n"
      "\n"
@@ -61,7 +70,7 @@ const command_t k_commands[] = {
      "and file, then one line per translated button: command (decimal, hex) -> standard\n"
      "scancode, its name in orvex-ir.kl, and its Linux key name. DIR defaults to\n"
      "%s.\n",
-     show_command, true, false, false},
+     show_command, true, nullptr, false, false, false},
     {"decode",
      "usage: dravoke-keymap decode [--dir DIR] [--protocol nec|rc5] RAW...\n"
      "\n"
@@ -69,7 +78,7 @@ const command_t k_commands[] = {
      "the other as the daemon would: customer code, command, pressed or released, ignored\n"
      "bits, and the keys it writes, with the tables from DIR (default\n"
      "%s).\n",
-     run_decode, false, true, false},
+     run_decode, false, "raw code", false, false, false},
     {"watch",
      "usage: dravoke-keymap watch [--dir DIR] [--protocol nec|rc5]\n"
      "\n"
@@ -78,7 +87,7 @@ const command_t k_commands[] = {
      "none. For a remote without a file it offers a 'key N ?' line per new command, ready to\n"
      "edit. Follows the receiver's node as it goes and returns; Ctrl-C ends. Tables from\n"
      "DIR (default %s).\n",
-     run_watch, false, false, false},
+     run_watch, false, nullptr, false, false, false},
     {"doctor",
      "usage: dravoke-keymap doctor [--dir DIR]\n"
      "\n"
@@ -87,7 +96,38 @@ const command_t k_commands[] = {
      "itself, Android's key layout for the virtual keyboard, and SELinux denials. One line\n"
      "each: ok, warn or FAIL, with what to do. Changes nothing; run it as root to see all.\n"
      "Exit status: 0 when nothing FAILs, 1 otherwise.\n",
-     run_doctor, false, false, false},
+     run_doctor, false, nullptr, false, false, false},
+    {"import",
+     "usage: dravoke-keymap import [--dir DIR] [--out DIR] [--force] [--map KEY_X=NAME]...\n"
+     "                             [--swap-address] KEYMAP...\n"
+     "\n"
+     "Writes the customer layouts of remotes that the Linux keymap library describes\n"
+     "(ir-keytable's keymaps: TOML, or the older plain text), one file per customer code, named\n"
+     "as the daemon reads them. A KEYMAP named alone is also looked for in /lib/udev/rc_keymaps.\n"
+     "NEC (nec, necx, nec32) and RC5 are imported; other protocols are named and skipped. Each\n"
+     "Linux key gets the label Android's generic layout gives it, when the standard layout of DIR\n"
+     "(default %s) has that name; every key not written is named with the\n"
+     "reason. Then check's diagnostics on the result.\n"
+     "Exit status: 0 files written, 1 nothing written, 2 bad usage or an unreadable keymap.\n"
+     "\n"
+     "--out DIR          where to write (default: DIR of --dir when given, else the current one)\n"
+     "--force            overwrite files that exist; without it nothing is written then\n"
+     "--map KEY_X=NAME   give the Linux key KEY_X the standard layout's NAME\n"
+     "--swap-address     turn the two address bytes round, for a receiver that keeps them the\n"
+     "                   other way\n",
+     run_import, false, "keymap", false, true, true},
+    {"learn",
+     "usage: dravoke-keymap learn [--dir DIR] [--protocol nec|rc5] [--out DIR] [--force]\n"
+     "\n"
+     "Walks through the standard layout's names (DIR, default %s) and\n"
+     "learns the new remote's button for each from the receiver, beside the daemon and without\n"
+     "grabbing it: press the button, or answer on standard input (Enter: skip, b: back,\n"
+     "q: finish). The first press fixes the customer code; when a file for it exists, learning\n"
+     "starts from it. On q, end of input or the last name, writes the customer layout into\n"
+     "--out (default: the current folder; an existing file only with --force), checks it with\n"
+     "the standard layout, and says how to install it.\n"
+     "Exit status: 0 file written, 1 nothing written, 2 bad usage.\n",
+     run_learn_command, false, nullptr, false, true, false},
 };
 
 int usage_error(FILE *err, const char *command, const std::string &message) {
@@ -145,7 +185,10 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
     tool_options_t options;
     options.dir = g_keylayout_dir;
     options.werror = false;
-    bool dir_given = false;
+    options.dir_given = false;
+    options.force = false;
+    options.swap_address = false;
+    options.input_fd = STDIN_FILENO;
     for (int i = 2; i < argc; i++) {
         std::string arg = argv[i];
         std::string value;
@@ -161,7 +204,13 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
             return 0;
         } else if (arg == "--werror" && command->has_werror && !has_value) {
             options.werror = true;
-        } else if (arg == "--dir" || arg == "--protocol") {
+        } else if (arg == "--force" && command->writes_files && !has_value) {
+            options.force = true;
+        } else if (arg == "--swap-address" && command->imports && !has_value) {
+            options.swap_address = true;
+        } else if (arg == "--dir" || arg == "--protocol" ||
+                   (arg == "--out" && command->writes_files) ||
+                   (arg == "--map" && command->imports)) {
             if (!has_value && i + 1 >= argc) {
                 return usage_error(err, command->name, arg + " needs a value");
             }
@@ -170,7 +219,11 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
             }
             if (arg == "--dir") {
                 options.dir = value;
-                dir_given = true;
+                options.dir_given = true;
+            } else if (arg == "--out") {
+                options.out_dir = value;
+            } else if (arg == "--map") {
+                options.maps.push_back(value);
             } else if (value == "nec" || value == "rc5") {
                 options.protocols = {value == "rc5" ? k_ir_protocol_rc5 : k_ir_protocol_nec};
             } else {
@@ -179,21 +232,23 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
             }
         } else if (arg.size() > 1 && arg[0] == '-') {
             return usage_error(err, command->name, "unknown option '" + arg + "'");
-        } else if (command->takes_dir && !dir_given) {
+        } else if (command->takes_dir && !options.dir_given) {
             options.dir = arg;
-            dir_given = true;
-        } else if (command->takes_raw) {
+            options.dir_given = true;
+        } else if (command->arguments != nullptr) {
             options.args.push_back(arg);
         } else {
             return usage_error(err, command->name, "unexpected argument '" + arg + "'");
         }
     }
-    if (command->takes_raw && options.args.empty()) {
-        return usage_error(err, command->name, "no raw code given");
+    if (command->arguments != nullptr && options.args.empty()) {
+        return usage_error(err, command->name, std::string("no ") + command->arguments + " given");
     }
     // The daemon composes every path as "%s/%s"; a trailing slash would only double it.
-    while (options.dir.size() > 1 && options.dir.back() == '/') {
-        options.dir.pop_back();
+    for (std::string *dir : {&options.dir, &options.out_dir}) {
+        while (dir->size() > 1 && dir->back() == '/') {
+            dir->pop_back();
+        }
     }
     settle_protocols(&options);
     return command->run(&options, out, err);

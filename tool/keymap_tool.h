@@ -5,6 +5,7 @@
 // translation code.
 
 #include <linux/input.h>
+#include <poll.h>
 #include <stdint.h>
 #include <stdio.h>
 
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "core/daemon.h"
 #include "keymap/key_layout_line.h"
 #include "keymap/keymap.h"
 
@@ -85,8 +87,16 @@ struct tool_options_t {
     std::string dir;
     std::vector<int32_t> protocols;  // one, or NEC and RC5 when the driver's file is unreadable
     std::string protocol_origin;     // how the protocol was chosen, for the user
+    bool dir_given;
     bool werror;
-    std::vector<std::string> args;  // what is left: RAW codes for decode
+    std::vector<std::string> args;  // what is left: RAW codes for decode, KEYMAPs for import
+    // Commands that write files (import, learn).
+    std::string out_dir;  // "" when not given
+    bool force;           // overwrite files that exist
+    int input_fd;         // learn's answers: standard input
+    // import
+    bool swap_address;
+    std::vector<std::string> maps;  // "KEY_X=NAME"
 };
 
 // What check found, in numbers and in its summary's words.
@@ -104,6 +114,25 @@ int run_doctor(const tool_options_t *options, FILE *out, FILE *err);
 int run_show(const tool_options_t *options, FILE *out);
 int run_decode(const tool_options_t *options, FILE *out, FILE *err);
 int run_watch(const tool_options_t *options, FILE *out, FILE *err);
+int run_import(const tool_options_t *options, FILE *out, FILE *err);
+int run_learn(const tool_options_t *options, FILE *out, FILE *err);
+
+// What to do about a customer code without a file: the file to create, or the file that has
+// the code with its two bytes swapped, and the remotes of the Linux keymap library that use it.
+std::string missing_file_advice(const layout_build_t *build, int customer_code);
+// When a table has the customer code with its two bytes swapped: which, and what to do; or "".
+std::string swapped_file_advice(const layout_build_t *build, int customer_code);
+// The remotes of the Linux keymap library that use a customer code, as a sentence, or "".
+std::string library_remotes_text(int32_t protocol, int customer_code);
+
+// Runs check's diagnostics on files just written to out_dir together with the standard
+// layout of options->dir, each file under its own protocol, and prints them with the files'
+// own paths. Returns run_check's result.
+int check_written(const tool_options_t *options, const std::string &out_dir,
+                  const std::vector<std::string> &files, const std::vector<int32_t> &protocols,
+                  FILE *out);
+// Whether two paths name the same folder.
+bool same_folder(const std::string &a, const std::string &b);
 
 // Describes raw codes the way the daemon would handle them one after the other, keeping the
 // virtual keyboard's key state for each protocol.
@@ -121,6 +150,22 @@ std::string describe_event(raw_describer_t *describer, const struct input_event 
 
 // Prints described lines, each but the "key N ?" offers after prefix.
 void print_described(FILE *out, const std::string &prefix, const std::string &text);
+
+// The receiver read beside the daemon, found and followed by the daemon's own code, in its
+// poll set layout (watch, learn).
+struct receiver_follow_t {
+    struct pollfd slots[k_poll_slots];  // inotify, the caller's own descriptor, the receiver
+    struct inputdev_info *receiver;
+};
+// Watches the input folder and opens the receiver if it is there. Returns 0, or -1 (told on
+// err) when the folder cannot be watched.
+int start_following(receiver_follow_t *follow, FILE *err);
+// "PATH (orvex-ir)", or that there is none yet.
+std::string receiver_state(const receiver_follow_t *follow);
+// After a poll of the slots: follows the receiver's node. True when the receiver has an event
+// to read.
+bool serve_receiver_slots(receiver_follow_t *follow);
+void stop_following(receiver_follow_t *follow);
 
 // The whole tool: argv as main has it; the result is the exit status.
 int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err);

@@ -74,8 +74,7 @@ std::string describe_one(raw_describer_t *describer, size_t b, const struct inpu
                " SYN_DROPPED, the receiver's queue overflowed and lost events: ";
         line += written.empty() ? "writes nothing, no key is down" : "writes " + written;
     } else if (report.table < 0) {
-        line += ": no file for customer 0x" + customer_code_text(protocol, raw.customer_code) +
-                ": create " + customer_file_name(protocol, raw.customer_code);
+        line += ": " + missing_file_advice(build, raw.customer_code);
     } else if (report.scancode == 0) {
         std::string file = base_name(build->table_path[report.table]);
         const keymap_t &key = build->customer[report.table][raw.command];

@@ -1,8 +1,5 @@
-#include <errno.h>
-#include <fcntl.h>
 #include <signal.h>
 #include <string.h>
-#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,12 +39,6 @@ std::string receiver_identity(const inputdev_info *receiver) {
     return std::string(receiver->path) + ":" + std::to_string(st.st_ino);
 }
 
-void empty_slots(struct pollfd *slots) {
-    for (int i = 0; i < k_poll_slots; i++) {
-        slots[i] = {-1, 0, 0};
-    }
-}
-
 }  // namespace
 
 int run_watch(const tool_options_t *options, FILE *out, FILE *err) {
@@ -55,52 +46,24 @@ int run_watch(const tool_options_t *options, FILE *out, FILE *err) {
     if (start_describer(&describer, options, err) != 0) {
         return 1;
     }
-
-    // The daemon's own poll set layout and receiver handling: slot 0 watches the input
-    // directory, slot 2 holds the receiver, opened without a grab so the daemon keeps it too,
-    // and read-only.
-    g_receiver_open_mode = O_RDONLY;
-    struct pollfd slots[k_poll_slots];
-    empty_slots(slots);
-    slots[k_slot_inotify].fd = inotify_init1(IN_CLOEXEC);
-    slots[k_slot_inotify].events = POLLIN;
-    if (inotify_add_watch(slots[k_slot_inotify].fd, g_input_dir, IN_CREATE | IN_DELETE) < 0) {
-        tool_print(err, "dravoke-keymap: cannot watch %s: %s\n", g_input_dir, strerror(errno));
-        if (slots[k_slot_inotify].fd >= 0) {
-            close(slots[k_slot_inotify].fd);
-        }
+    receiver_follow_t follow;
+    if (start_following(&follow, err) != 0) {
         return 1;
     }
-    g_nfds = k_slot_receiver;
     catch_stop_signals();
-
-    inputdev_info *receiver = nullptr;
-    find_receiver(&receiver, k_receiver_name, slots);
-    tool_print(
-        err, "dravoke-keymap: %s, %s; Ctrl-C ends\n",
-        receiver != nullptr
-            ? ("watching " + std::string(receiver->path) + " (" + k_receiver_name + ")").c_str()
-            : (std::string("no ") + k_receiver_name + " device in " + g_input_dir +
-               " yet: waiting for it")
-                  .c_str(),
-        options->protocol_origin.c_str());
+    tool_print(err, "dravoke-keymap: %s%s, %s; Ctrl-C ends\n",
+               follow.receiver != nullptr ? "watching " : "", receiver_state(&follow).c_str(),
+               options->protocol_origin.c_str());
     fflush(err);
 
     while (g_stop == 0) {
-        if (poll(slots, g_nfds, -1) < 0) {
+        if (poll(follow.slots, g_nfds, -1) < 0) {
             continue;  // a signal: the loop's test decides
         }
-        std::string before = receiver_identity(receiver);
-        if (slots[k_slot_inotify].revents & POLLIN) {
-            notify_process(&receiver, k_receiver_name, g_input_dir, slots[k_slot_inotify].fd,
-                           slots);
-        }
-        if (slots[k_slot_receiver].revents & (POLLHUP | POLLERR)) {
-            close_receiver(&receiver, slots);
-            find_receiver(&receiver, k_receiver_name, slots);
-        } else if (slots[k_slot_receiver].revents & POLLIN) {
+        std::string before = receiver_identity(follow.receiver);
+        if (serve_receiver_slots(&follow)) {
             struct input_event event;
-            if (input_event_process(slots[k_slot_receiver].fd, &event) == 0) {
+            if (input_event_process(follow.slots[k_slot_receiver].fd, &event) == 0) {
                 char prefix[64];
                 snprintf(prefix, sizeof(prefix), "[%6ld.%06ld] %08x ",
                          static_cast<long>(event.input_event_sec),
@@ -109,17 +72,15 @@ int run_watch(const tool_options_t *options, FILE *out, FILE *err) {
                 print_described(out, prefix, describe_event(&describer, &event));
             }
         }
-        if (receiver_identity(receiver) != before) {
-            if (receiver == nullptr) {
+        if (receiver_identity(follow.receiver) != before) {
+            if (follow.receiver == nullptr) {
                 tool_print(err, "dravoke-keymap: the receiver's node went away: waiting for it\n");
             } else {
-                tool_print(err, "dravoke-keymap: watching %s (%s)\n", receiver->path,
-                           k_receiver_name);
+                tool_print(err, "dravoke-keymap: watching %s\n", receiver_state(&follow).c_str());
             }
             fflush(err);
         }
     }
-    close_receiver(&receiver, slots);
-    close(slots[k_slot_inotify].fd);
+    stop_following(&follow);
     return 0;
 }

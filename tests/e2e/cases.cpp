@@ -177,5 +177,7 @@ int run_cases() {
     run_inotify_overflow();
     run_keymap_watch();
     run_doctor_states();
+    run_learn_case();
+    run_import_case();
     return 0;
 }

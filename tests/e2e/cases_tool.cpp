@@ -34,6 +34,9 @@ void run_keymap_watch() {
               {nec_raw(k_nec_a, 5, true), nec_raw(k_nec_a, 5, false), nec_raw(0x1234, 9, true),
                nec_raw(0x1234, 9, false), nec_raw(k_nec_b, 72, true), nec_raw(k_nec_b, 72, false)},
               "+103 -103 +139 -139"}});
+        // Events still unread when the node goes away are lost to any reader: the tool reads
+        // after the daemon, so it is waited for.
+        wait_file_has(watch.out_path, "007f0148 NEC customer 0x7f01 command 72", 2000);
         cycle_receiver(&s, &receiver, "watch");
         bool back = wait_file_has(
             watch.err_path,

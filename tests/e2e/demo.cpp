@@ -1,5 +1,6 @@
 // The newcomer's tour: two customer remotes and the TV's Standby, and what the box sees on
-// its virtual keyboard, printed the way evtest prints it.
+// its virtual keyboard, printed the way evtest prints it; then the integrator's tool, and the
+// two routes to a new remote, import and learn.
 #include <fcntl.h>
 #include <linux/input.h>
 #include <poll.h>
@@ -111,6 +112,93 @@ void show_check() {
     show_command(std::string(k_keymap_tool_path) + " check --protocol rc5 " + dir);
 }
 
+// Starts the daemon again, so that it reads the key layouts again, as 'stop dravoke; start
+// dravoke' does on a box.
+bool restart_daemon(daemon_t *daemon, int *keyboard, const source_t *receiver) {
+    close(*keyboard);
+    stop_daemon(daemon);
+    start_daemon(daemon, "demo-restarted");
+    *keyboard = open_input_by_name(k_keyboard_name, 5000, nullptr);
+    bool up = *keyboard >= 0 && wait_fd_open(daemon->pid, receiver->node, true, 5000) &&
+              wait_idle(daemon->pid, 5000);
+    if (!up) {
+        printf("demo: the daemon did not come up again; its log:\n%s",
+               read_file(daemon->err_path).c_str());
+    }
+    return up;
+}
+
+// A remote that the Linux keymap library describes: one command writes its file.
+void show_import(daemon_t *daemon, int *keyboard, const source_t *receiver) {
+    printf(
+        "\n>>> A remote that the Linux keymap library describes (beelink_gs1, NEC customer\n"
+        "    0x7f80): import writes its file, with each Linux key under the Android label\n"
+        "    that the standard layout has, and names every key it leaves out\n");
+    show_command(std::string(k_keymap_tool_path) + " import --dir " + k_keylayout_dir +
+                 " beelink_gs1.toml");
+    printf("\n>>> The daemon restarted (adb shell 'stop dravoke; start dravoke') reads it\n");
+    if (!restart_daemon(daemon, keyboard, receiver)) {
+        return;
+    }
+    press(receiver, *keyboard, "beelink_gs1's remote: KEY_UP (its scancode 0x8026)", 0x7f80, 0x26,
+          80);
+    press(receiver, *keyboard, "beelink_gs1's remote: KEY_OK (0x800d), Android's DPAD_CENTER",
+          0x7f80, 0x0d, 80);
+}
+
+// A remote nobody describes: learn asks for each standard name in turn.
+void show_learn(daemon_t *daemon, int *keyboard, const source_t *receiver) {
+    printf(
+        "\n>>> A remote nobody describes (NEC customer 0x0707): learn asks for each name of the\n"
+        "    standard layout in turn, beside the running daemon. Pressed on the new remote:\n"
+        "    command 10 for POWER, 11 for DPAD_UP; then Enter (skip DPAD_DOWN), command 12 for\n"
+        "    DPAD_LEFT, and q\n");
+    const char *dir = "/tmp/demo-learned";
+    mkdir(dir, 0755);
+    int answers[2];
+    daemon_t learn;
+    if (pipe2(answers, O_CLOEXEC) != 0 ||
+        start_command(&learn, "demo-learn", {k_keymap_tool_path, "learn", "--out", dir},
+                      answers[0]) != 0) {
+        printf("demo: cannot start learn\n");
+        return;
+    }
+    close(answers[0]);
+    const struct {
+        uint32_t command;  // 0: type the answer
+        const char *answer;
+        const char *reply;
+    } steps[] = {{0, "", "press POWER"},         {10, "", "POWER: command"},
+                 {11, "", "DPAD_UP: command"},   {0, "\n", "DPAD_DOWN: skipped"},
+                 {12, "", "DPAD_LEFT: command"}, {0, "q\n", "finished"}};
+    for (const auto &step : steps) {
+        if (step.command != 0) {
+            send_raw(receiver, nec_raw(0x0707, step.command, true));
+            send_raw(receiver, nec_raw(0x0707, step.command, false));
+        } else if (write(answers[1], step.answer, strlen(step.answer)) < 0) {
+            break;
+        }
+        if (!wait_file_has(learn.out_path, step.reply, 5000)) {
+            break;
+        }
+    }
+    close(answers[1]);
+    wait_exit(&learn, 5000);
+    stop_daemon(&learn);
+    printf("\n$ %s learn --out %s\n%s%s(exit status %d)\n", k_keymap_tool_path, dir,
+           read_file(learn.err_path).c_str(), read_file(learn.out_path).c_str(), learn.status);
+    std::string file = read_file(std::string(dir) + "/customer_ir_0707.kl");
+    printf("\n>>> Installed as it says, and the daemon restarted:\n");
+    write_file(std::string(k_keylayout_dir) + "/customer_ir_0707.kl", file.data(), file.size());
+    if (!restart_daemon(daemon, keyboard, receiver)) {
+        return;
+    }
+    press(receiver, *keyboard, "The learned remote: its command 10, learned as POWER", 0x0707, 10,
+          80);
+    press(receiver, *keyboard, "The learned remote: its command 12, learned as DPAD_LEFT", 0x0707,
+          12, 80);
+}
+
 }  // namespace
 
 int run_demo() {
@@ -205,6 +293,8 @@ int run_demo() {
         "\n>>> Last, is this box set up right? One line a check, in the order the daemon needs\n"
         "    them, with what to do for anything not ok\n");
     show_command(std::string(k_keymap_tool_path) + " doctor");
+    show_import(&daemon, &keyboard, &receiver);
+    show_learn(&daemon, &keyboard, &receiver);
     close(keyboard);
     stop_daemon(&daemon);
     destroy_source(&receiver);

@@ -68,6 +68,9 @@ struct daemon_t {
 // child_setup runs in the child before exec; returning non-zero aborts the child.
 int start_daemon(daemon_t *d, const char *tag, int (*child_setup)(void) = nullptr);
 int start_program(daemon_t *d, const char *tag, const char *path, const char *arg);
+// A program with its arguments (args[0] its path), reading stdin_fd when not -1.
+int start_command(daemon_t *d, const char *tag, const std::vector<std::string> &args,
+                  int stdin_fd = -1);
 bool wait_exit(daemon_t *d, int timeout_ms);
 void stop_daemon(daemon_t *d);
 std::string read_file(const std::string &path);

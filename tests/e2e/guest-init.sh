@@ -17,7 +17,9 @@ if ! mount -t 9p -o trans=virtio,version=9p2000.L,msize=262144 share /share; the
     poweroff -f
 fi
 cp -a /share/sysroot/. /
-echo "init: $(uname -m) guest, kernel $(uname -r)"
+# The programs' word size (ELF class, 1 or 2): 32-bit ones on a 64-bit kernel run through
+# its compat layer.
+echo "init: $(uname -m) guest, kernel $(uname -r), $(($(od -An -tu1 -j4 -N1 /usr/bin/dravoke) * 32))-bit userspace"
 mode=$(cat /share/mode)
 mkdir -p /share/out
 /usr/bin/e2e-driver "$mode"

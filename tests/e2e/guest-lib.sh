@@ -1,13 +1,13 @@
 # Shared by run.sh and demo.sh: builds what the guest runs and boots it. Sourced, not run.
 # Everything built lands under the cache, outside the source tree.
-# The caller may set e2e_arch first: x86_64 (the default) or armhf, the boxes' own class.
+# The caller may set e2e_arch first: x86_64 (the default), armhf, armhf-on-arm64 or arm64
+# (see arch.sh).
 
 e2e_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 e2e_arch=${e2e_arch:-x86_64}
-e2e_cache=/var/cache/dravoke-e2e
-if [ "$e2e_arch" = armhf ]; then
-    e2e_cache=$e2e_cache/armhf  # as prepare-guest.sh lays it out
-fi
+# shellcheck source=arch.sh
+source "$e2e_here/arch.sh"
+e2e_arch_table "$e2e_arch"
 
 # Prints "<module>.ko" names of a module and its dependencies, dependencies first.
 e2e_module_order() {
@@ -23,12 +23,9 @@ e2e_module_order() {
 # Builds the initramfs (busybox, modules, init) once per kernel and init script.
 # Sets e2e_initramfs.
 e2e_build_initramfs() {
-    local guest=$1 kver moddir kmod key tree m busybox=/bin/busybox transport=virtio_pci
-    if [ "$e2e_arch" = armhf ]; then
-        # The guest's own busybox; ARM's virt machine puts virtio devices on MMIO.
-        busybox=$guest/busybox/bin/busybox
-        transport=virtio_mmio
-    fi
+    local guest=$1 kver moddir kmod key tree m busybox=/bin/busybox
+    # A userspace other than the host's has its own busybox, as prepare-guest.sh unpacks it.
+    [ -z "$e2e_user_triple" ] || busybox=$guest/busybox-$e2e_user_arch/bin/busybox
     kver=$(basename "$guest")
     moddir=$guest/root/lib/modules/$kver
     kmod=$guest/kmod-$(cat "$e2e_here"/kmod/* | sha256sum | cut -c1-16)  # as prepare-guest.sh names it
@@ -49,7 +46,7 @@ e2e_build_initramfs() {
     chmod 755 "$tree/init"
     # Loaded by init: the shared folder's transport and evdev. The driver itself loads
     # uinput and the protocol stand-in, since some cases need them absent.
-    for m in "$transport" 9pnet_virtio 9p evdev; do
+    for m in "$e2e_virtio" 9pnet_virtio 9p evdev; do
         e2e_module_order "$moddir" "$m"
     done | awk '!seen[$0]++' >"$tree/modules/boot.order"
     for m in $(cat "$tree/modules/boot.order") uinput.ko; do
@@ -62,16 +59,16 @@ e2e_build_initramfs() {
 }
 
 # Builds the daemon from the given repository (Release, as a box would run it) and the
-# static test programs; for armhf with the repository's own toolchain file and the same
-# cross compiler. Sets e2e_daemon and e2e_tools.
+# static test programs; for an ARM userspace with the repository's own toolchain file and
+# the same cross compiler. Sets e2e_daemon and e2e_tools.
 e2e_build_binaries() {
     local root=$1 key bdir cross=() tools_cc=()
-    if [ "$e2e_arch" = armhf ]; then
-        cross=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/armhf.cmake")
-        tools_cc=(CXX=arm-linux-gnueabihf-g++ CC=arm-linux-gnueabihf-gcc CROSS_FLAGS=-Wno-psabi)
+    if [ -n "$e2e_toolchain" ]; then
+        cross=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/$e2e_toolchain")
+        tools_cc=(CXX="$e2e_user_triple-g++" CC="$e2e_user_triple-gcc" CROSS_FLAGS=-Wno-psabi)
     fi
     key=$(echo "$root" | sha256sum | cut -c1-12)
-    bdir=$e2e_cache/build/$key
+    bdir=$e2e_build_cache/$key
     mkdir -p "$bdir"
     cmake -S "$root" -B "$bdir/daemon" "${cross[@]}" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
         >"$bdir/cmake.log" 2>&1 || { cat "$bdir/cmake.log" >&2; return 1; }
@@ -87,16 +84,18 @@ e2e_build_binaries() {
 # Lays out the shared folder: the binaries at the paths the guest runs them from, and
 # the shared libraries the daemon needs at the paths the host's loader found them.
 e2e_make_share() {
-    local share=$1 mode=$2 lib ldd=(ldd)
-    # An armhf program's libraries, as its own loader finds them (Debian's multiarch
-    # packages of the target, the cross-built daemon's liblog among them), under qemu-user.
-    [ "$e2e_arch" = armhf ] && ldd=(qemu-arm-static /lib/ld-linux-armhf.so.3 --list)
+    local share=$1 mode=$2 lib
     rm -rf "$share"
     mkdir -p "$share/sysroot/usr/bin" "$share/sysroot/etc" "$share/out"
     cp "$e2e_daemon" "$share/sysroot/usr/bin/dravoke"
     cp "$e2e_keymap_tool" "$share/sysroot/usr/bin/dravoke-keymap"
     cp "$e2e_tools/e2e-driver" "$e2e_tools/e2e-forwarder" "$share/sysroot/usr/bin/"
-    for lib in $("${ldd[@]}" "$e2e_daemon" | awk '/=> \// {print $3} /^[ \t]*\/.*ld-linux/ {print $1}'); do
+    # The Linux keymap library (Debian's ir-keytable), where a host has it, for import.
+    mkdir -p "$share/sysroot/lib/udev"
+    cp -r /lib/udev/rc_keymaps "$share/sysroot/lib/udev/"
+    # A cross-built program's libraries, as its own loader finds them (Debian's multiarch
+    # packages of the target, the daemon's liblog among them), under qemu-user.
+    for lib in $("${e2e_loader[@]}" "$e2e_daemon" | awk '/=> \// {print $3} /^[ \t]*\/.*ld-linux/ {print $1}'); do
         mkdir -p "$share/sysroot$(dirname "$lib")"
         cp -L "$lib" "$share/sysroot$lib"
     done
@@ -110,8 +109,8 @@ e2e_make_share() {
 # banner removed.
 e2e_boot() {
     local guest=$1 share=$2 rc
-    if [ "$e2e_arch" = armhf ]; then
-        e2e_boot_armhf "$guest" "$share"
+    if [ -n "$e2e_qemu" ]; then
+        e2e_boot_virt "$guest" "$share"
         return
     fi
     set +e
@@ -134,13 +133,13 @@ e2e_boot() {
 
 # ARM's virt machine has no exit port: the guest's init writes the driver's status to the
 # shared folder and powers off through PSCI, after which QEMU exits 0.
-e2e_boot_armhf() {
+e2e_boot_virt() {
     local guest=$1 share=$2 rc status
     rm -f "$share/out/status"
     set +e
-    timeout 270 qemu-system-arm -M virt -cpu cortex-a15 -smp 1 -m 512 \
+    timeout "${e2e_qemu_timeout:-270}" "$e2e_qemu" -M virt -cpu "$e2e_qemu_cpu" -smp 1 -m 512 \
         -kernel "$guest/root/boot/vmlinuz-$(basename "$guest")" -initrd "$e2e_initramfs" \
-        -append "console=ttyAMA0 quiet loglevel=1 panic=-1" \
+        -append "console=$e2e_console quiet loglevel=1 panic=-1" \
         -nographic -no-reboot -monitor none -serial stdio -nodefaults \
         -fsdev local,path="$share",security_model=none,id=share \
         -device virtio-9p-device,fsdev=share,mount_tag=share \

@@ -10,8 +10,8 @@
 
 #include "e2e.h"
 
-static int spawn(daemon_t *d, const char *tag, const char *path, const char *arg,
-                 int (*child_setup)(void)) {
+static int spawn(daemon_t *d, const char *tag, const std::vector<std::string> &args,
+                 int (*child_setup)(void), int stdin_fd = -1) {
     d->out_path = std::string("/tmp/") + tag + ".out";
     d->err_path = std::string("/tmp/") + tag + ".err";
     d->exited = false;
@@ -22,7 +22,7 @@ static int spawn(daemon_t *d, const char *tag, const char *path, const char *arg
         return -1;
     }
     if (pid == 0) {
-        int in = open("/dev/null", O_RDONLY);
+        int in = stdin_fd >= 0 ? stdin_fd : open("/dev/null", O_RDONLY);
         int out = open(d->out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int err = open(d->err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (in < 0 || out < 0 || err < 0) {
@@ -43,9 +43,13 @@ static int spawn(daemon_t *d, const char *tag, const char *path, const char *arg
             dprintf(2, "e2e: child set-up failed: %s\n", strerror(errno));
             _exit(126);
         }
-        char *const argv[] = {const_cast<char *>(path), const_cast<char *>(arg), nullptr};
+        std::vector<char *> argv;
+        for (const std::string &arg : args) {
+            argv.push_back(const_cast<char *>(arg.c_str()));
+        }
+        argv.push_back(nullptr);
         char *const envp[] = {nullptr};
-        execve(path, argv, envp);
+        execve(argv[0], argv.data(), envp);
         _exit(127);
     }
     d->pid = pid;
@@ -53,11 +57,19 @@ static int spawn(daemon_t *d, const char *tag, const char *path, const char *arg
 }
 
 int start_daemon(daemon_t *d, const char *tag, int (*child_setup)(void)) {
-    return spawn(d, tag, k_daemon_path, nullptr, child_setup);
+    return spawn(d, tag, {k_daemon_path}, child_setup);
 }
 
 int start_program(daemon_t *d, const char *tag, const char *path, const char *arg) {
-    return spawn(d, tag, path, arg, nullptr);
+    return spawn(
+        d, tag,
+        arg != nullptr ? std::vector<std::string>{path, arg} : std::vector<std::string>{path},
+        nullptr);
+}
+
+int start_command(daemon_t *d, const char *tag, const std::vector<std::string> &args,
+                  int stdin_fd) {
+    return spawn(d, tag, args, nullptr, stdin_fd);
 }
 
 bool wait_exit(daemon_t *d, int timeout_ms) {

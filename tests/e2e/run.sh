@@ -1,10 +1,11 @@
 #!/bin/bash
 # The real-kernel end-to-end bench: builds the daemon from the repository given (default:
 # this checkout), boots Debian's kernel in QEMU and runs the cases and the latency bench
-# against the unmodified binary. Exits non-zero on any failed case. With --arch armhf, the
-# boxes' own class, the daemon and the guest's programs are cross-built and run on
-# Debian's armhf kernel.
-#   tests/e2e/run.sh [REPO-ROOT] [--arch x86_64|armhf]
+# against the unmodified binary. Exits non-zero on any failed case. --arch picks the
+# configuration (arch.sh): the boxes' armhf on Debian's armhf kernel or, through the
+# compat layer, on its arm64 kernel (armhf-on-arm64), or arm64 throughout; the daemon and
+# the guest's programs are then cross-built.
+#   tests/e2e/run.sh [REPO-ROOT] [--arch x86_64|armhf|armhf-on-arm64|arm64]
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -13,7 +14,7 @@ arch=x86_64
 while [ $# -gt 0 ]; do
     case $1 in
     --arch)
-        arch=${2:?--arch takes x86_64 or armhf}
+        arch=${2:?--arch takes x86_64, armhf, armhf-on-arm64 or arm64}
         shift 2
         ;;
     *)

@@ -208,6 +208,22 @@ TEST_F(keymap_tool, commands_decode_and_refuse_bad_usage) {
           "01bf400a NEC customer 0xbf40 command 10 (0x0a) pressed: customer_ir_bf40.kl names "
           "command 10 \"x74\", which orvex-ir.kl has only at scancode 0"},
          ""},
+        // A file whose customer code has its bytes swapped; remotes of the Linux library.
+        {{"decode", "0140bf05", "01070705", "017f8005"},
+         0,
+         {"0140bf05 NEC customer 0x40bf command 5 (0x05) pressed: no file for customer 0x40bf, "
+          "but customer_ir_bf40.kl has customer 0x40bf with its two bytes swapped: that file was "
+          "probably imported or written with the other byte order; rename it "
+          "customer_ir_40bf.kl, or import it again with --swap-address",
+          "    key 5 ?",
+          "01070705 NEC customer 0x0707 command 5 (0x05) pressed: no file for customer 0x0707: "
+          "create customer_ir_0707.kl; customer 0x0707 is khamsin's remote in the Linux keymap "
+          "library: 'dravoke-keymap import khamsin.toml' writes its whole file",
+          "    key 5 ?",
+          "017f8005 NEC customer 0x7f80 command 5 (0x05) pressed: no file for customer 0x7f80: "
+          "create customer_ir_7f80.kl; customer 0x7f80 is the remote of beelink_gs1, dtt200u, "
+          "it913x_v1 and 3 more in the Linux keymap library"},
+         ""},
         {{"decode", "--protocol", "rc5", "0100051f"},
          0,
          {"0100051f RC5 customer 0x05 command 31 (0x1f) pressed: no file for customer 0x05: create "

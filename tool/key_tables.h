@@ -1,0 +1,33 @@
+#pragma once
+
+// Tables the tool carries so that it needs no package on a box, generated from their sources
+// by tool/gen/gen_tables.py, and the lookups over them.
+
+#include <stdint.h>
+
+struct linux_key_t {
+    const char *name;
+    int code;
+};
+extern const linux_key_t k_linux_keys[];  // sorted by name
+extern const int k_linux_key_count;
+
+struct android_label_t {
+    int code;
+    const char *label;
+};
+extern const android_label_t k_android_labels[];  // sorted by code
+extern const int k_android_label_count;
+
+struct library_remote_t {
+    int32_t protocol;
+    int customer_code;
+    const char *name;  // the keymap's file name without ".toml"
+};
+extern const library_remote_t k_library_remotes[];  // sorted by protocol and code
+extern const int k_library_remote_count;
+
+// The code of a Linux key or button name ("KEY_POWER"), aliases included, or -1.
+int linux_key_code(const char *name);
+// The Android key label for a Linux key code, or null when Android gives it none.
+const char *android_label(int code);

@@ -1,0 +1,286 @@
+#include <errno.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <map>
+#include <memory>
+
+#include "core/protocol.h"
+#include "tool/key_tables.h"
+#include "tool/keymap_tool.h"
+#include "tool/keytable.h"
+
+namespace {
+
+struct import_line_t {
+    std::string name;  // the standard layout's
+    std::string key;   // the keymap's Linux key
+    std::string origin;
+};
+
+// One customer layout to write.
+struct import_file_t {
+    int32_t protocol;
+    int customer_code;
+    std::vector<std::string> remotes;
+    std::map<int, import_line_t> lines;  // by command
+};
+
+struct import_t {
+    const layout_build_t *build;
+    const tool_options_t *options;
+    std::map<std::string, std::string> maps;  // Linux key -> standard name
+    std::map<std::pair<int32_t, int>, import_file_t> files;
+    FILE *out;
+    int not_written;
+};
+
+void note(import_t *import, const std::string &origin, const std::string &text) {
+    tool_print(import->out, "%s: note: %s\n", origin.c_str(), text.c_str());
+    import->not_written++;
+}
+
+// The standard layout's name for a Linux key, or "" with *why.
+std::string standard_name_of(const import_t *import, const std::string &key, std::string *why) {
+    auto mapped = import->maps.find(key);
+    if (mapped != import->maps.end()) {
+        return mapped->second;
+    }
+    std::string hint = " (--map " + key + "=NAME writes it)";
+    int code = linux_key_code(key.c_str());
+    if (code < 0) {
+        *why = key + " is not a Linux key name" + hint;
+        return "";
+    }
+    const char *label = android_label(code);
+    if (label == nullptr) {
+        *why = key + " has no Android key label" + hint;
+        return "";
+    }
+    bool at_zero;
+    if (standard_scancode_of(import->build, label, &at_zero) == 0) {
+        *why =
+            key + " is Android's " + label + ", which " + k_standard_layout_file + " lacks" + hint;
+        return "";
+    }
+    return label;
+}
+
+void import_protocol(import_t *import, const std::string &path, const keytable_t &table,
+                     const keytable_protocol_t &protocol) {
+    int nec_bits;
+    int32_t receiver = receiver_protocol_of(protocol, &nec_bits);
+    std::string origin = path + ":" + std::to_string(protocol.line);
+    if (receiver < 0) {
+        std::string name =
+            protocol.protocol + (protocol.variant.empty() ? "" : " (" + protocol.variant + ")");
+        note(import, origin,
+             "protocol " + name + " skipped (" + std::to_string(protocol.entries.size()) +
+                 (protocol.entries.size() == 1 ? " key" : " keys") +
+                 "): the receiver decodes NEC and RC5 only");
+        return;
+    }
+    for (const keytable_entry_t &entry : protocol.entries) {
+        origin = path + ":" + std::to_string(entry.line);
+        char scancode[16];
+        snprintf(scancode, sizeof(scancode), "0x%04x", entry.scancode);
+        ir_code_t code;
+        std::string why;
+        if (scancode_to_code(receiver, nec_bits, entry.scancode, import->options->swap_address,
+                             &code, &why) != 0) {
+            note(import, origin, entry.key + " not written: " + why);
+            continue;
+        }
+        std::string name = standard_name_of(import, entry.key, &why);
+        if (name.empty()) {
+            note(import, origin, std::string(scancode) + " not written: " + why);
+            continue;
+        }
+        import_file_t &file = import->files[{receiver, code.customer_code}];
+        file.protocol = receiver;
+        file.customer_code = code.customer_code;
+        if (file.remotes.empty() || file.remotes.back() != table.name) {
+            file.remotes.push_back(table.name);
+        }
+        auto taken = file.lines.find(code.command);
+        if (taken != file.lines.end() && taken->second.name != name) {
+            note(import, origin,
+                 std::string(scancode) + " " + entry.key + " not written: customer 0x" +
+                     customer_code_text(receiver, code.customer_code) + " command " +
+                     std::to_string(code.command) + " is " + taken->second.key + " already (" +
+                     taken->second.origin + ")");
+            continue;
+        }
+        file.lines.insert({code.command, {name, entry.key, origin}});
+    }
+}
+
+int read_keymap(const std::string &arg, std::string *path, keytable_t *table, FILE *err) {
+    *path = arg;
+    // A library keymap may be named alone, as the tool's hints name it.
+    if (access(path->c_str(), F_OK) != 0 && arg.find('/') == std::string::npos) {
+        std::string in_library = std::string(g_keymap_library_dir) + "/" + arg;
+        *path = access(in_library.c_str(), F_OK) == 0 ? in_library : arg;
+    }
+    FILE *file = fopen(path->c_str(), "re");
+    if (file == nullptr) {
+        tool_print(err, "dravoke-keymap: cannot read %s: %s\n", path->c_str(), strerror(errno));
+        return -1;
+    }
+    std::string text;
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof(buffer), file)) > 0;) {
+        text.append(buffer, n);
+    }
+    bool failed = ferror(file) != 0;
+    fclose(file);
+    if (failed) {
+        tool_print(err, "dravoke-keymap: cannot read %s: read error\n", path->c_str());
+        return -1;
+    }
+    keytable_error_t error;
+    if (parse_keytable(text, *path, table, &error) != 0) {
+        std::string place = *path;
+        place += error.line > 0 ? ":" + std::to_string(error.line) : "";
+        place += error.column > 0 ? ":" + std::to_string(error.column) : "";
+        tool_print(err, "%s: error: %s\n", place.c_str(), error.text.c_str());
+        return -1;
+    }
+    return 0;
+}
+
+int usage(FILE *err, const std::string &message) {
+    tool_print(err, "dravoke-keymap: %s\nTry 'dravoke-keymap import --help'.\n", message.c_str());
+    return 2;
+}
+
+std::string file_text(const import_file_t &file) {
+    std::string remotes;
+    for (const std::string &remote : file.remotes) {
+        remotes += (remotes.empty() ? "" : ", ") + remote;
+    }
+    std::string text = "# " + remotes + " (" + protocol_name(file.protocol) + " customer 0x" +
+                       customer_code_text(file.protocol, file.customer_code) +
+                       "), from the Linux keymap library by dravoke-keymap import\n";
+    for (const auto &line : file.lines) {
+        text += "key " + std::to_string(line.first) + " " + line.second.name + "\n";
+    }
+    return text;
+}
+
+}  // namespace
+
+int run_import(const tool_options_t *options, FILE *out, FILE *err) {
+    auto build = std::make_unique<layout_build_t>();
+    import_t import = {build.get(), options, {}, {}, out, 0};
+    for (const std::string &map : options->maps) {
+        size_t equals = map.find('=');
+        if (equals == 0 || equals == std::string::npos || equals + 1 == map.size()) {
+            return usage(err, "--map takes KEY_X=NAME, not '" + map + "'");
+        }
+        import.maps[map.substr(0, equals)] = map.substr(equals + 1);
+    }
+    if (build_layouts(options->dir.c_str(), options->protocols[0], build.get()) != 0) {
+        tool_print(err, "dravoke-keymap: cannot list %s: %s\n", options->dir.c_str(),
+                   strerror(build->dir_error));
+        return 1;
+    }
+    std::string standard = standard_layout_path(build.get());
+    auto failure = build->failures.find(standard);
+    if (failure != build->failures.end()) {
+        tool_print(err, "dravoke-keymap: %s: %s: imported keys take their names from it\n",
+                   standard.c_str(), failure->second.c_str());
+        return 1;
+    }
+    for (const auto &map : import.maps) {
+        bool at_zero;
+        if (standard_scancode_of(build.get(), map.second.c_str(), &at_zero) == 0) {
+            std::string nearest = nearest_standard_name(build.get(), map.second.c_str());
+            return usage(err, "--map " + map.first + "=" + map.second + ": " +
+                                  k_standard_layout_file + " has no " + map.second +
+                                  (nearest.empty() ? "" : " (did you mean " + nearest + "?)"));
+        }
+    }
+
+    // Every keymap is read before anything is written.
+    std::vector<std::pair<std::string, keytable_t>> keymaps;
+    for (const std::string &arg : options->args) {
+        keymaps.emplace_back();
+        if (read_keymap(arg, &keymaps.back().first, &keymaps.back().second, err) != 0) {
+            return 2;
+        }
+    }
+    for (const auto &keymap : keymaps) {
+        for (const keytable_protocol_t &protocol : keymap.second.protocols) {
+            import_protocol(&import, keymap.first, keymap.second, protocol);
+        }
+    }
+    if (import.files.empty()) {
+        tool_print(out, "import: nothing to write: no key of %s\n",
+                   options->args.size() == 1 ? "the keymap" : "the keymaps");
+        return 1;
+    }
+
+    // Never over a file without --force; then nothing at all is written.
+    std::string out_dir = !options->out_dir.empty() ? options->out_dir
+                          : options->dir_given      ? options->dir
+                                                    : ".";
+    std::vector<std::string> existing;
+    for (const auto &entry : import.files) {
+        std::string path =
+            out_dir + "/" + customer_file_name(entry.second.protocol, entry.second.customer_code);
+        struct stat st;
+        if (lstat(path.c_str(), &st) == 0) {
+            existing.push_back(path);
+        }
+    }
+    if (!existing.empty() && !options->force) {
+        for (const std::string &path : existing) {
+            tool_print(out, "%s: error: exists; --force overwrites it\n", path.c_str());
+        }
+        tool_print(out, "import: nothing written\n");
+        return 1;
+    }
+
+    std::vector<std::string> written;
+    std::vector<int32_t> protocols;
+    int buttons = 0;
+    for (const auto &entry : import.files) {
+        const import_file_t &file = entry.second;
+        std::string name = customer_file_name(file.protocol, file.customer_code);
+        std::string path = out_dir + "/" + name;
+        std::string text = file_text(file);
+        FILE *stream = fopen(path.c_str(), options->force ? "we" : "wxe");
+        bool failed =
+            stream == nullptr || fwrite(text.data(), 1, text.size(), stream) != text.size();
+        failed = (stream != nullptr && fclose(stream) != 0) || failed;
+        if (failed) {
+            tool_print(out, "%s: error: cannot write: %s\n", path.c_str(), strerror(errno));
+            continue;
+        }
+        tool_print(out, "wrote %s: %zu button%s (%s customer 0x%s)\n", path.c_str(),
+                   file.lines.size(), file.lines.size() == 1 ? "" : "s",
+                   protocol_name(file.protocol),
+                   customer_code_text(file.protocol, file.customer_code).c_str());
+        if (options->protocols.size() == 1 && options->protocols[0] != file.protocol) {
+            tool_print(out,
+                       "%s: note: an %s layout, and the receiver decodes %s (%s): the daemon "
+                       "does not read it\n",
+                       path.c_str(), protocol_name(file.protocol),
+                       protocol_name(options->protocols[0]), options->protocol_origin.c_str());
+        }
+        written.push_back(name);
+        protocols.push_back(file.protocol);
+        buttons += static_cast<int>(file.lines.size());
+    }
+    if (written.empty()) {
+        return 1;
+    }
+    check_written(options, out_dir, written, protocols, out);
+    tool_print(out, "import: %zu file%s written, %d buttons; %d key%s not written\n",
+               written.size(), written.size() == 1 ? "" : "s", buttons, import.not_written,
+               import.not_written == 1 ? "" : "s");
+    return 0;
+}
