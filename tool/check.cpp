@@ -1,36 +1,12 @@
-#include <ctype.h>
 #include <stdarg.h>
 #include <string.h>
 
 #include <algorithm>
 #include <memory>
-#include <set>
-#include <tuple>
 
 #include "core/protocol.h"
-#include "tool/keymap_tool.h"
+#include "tool/check.h"
 
-namespace {
-
-enum severity_t { k_note, k_warning, k_error };
-
-struct diagnostic_t {
-    std::string path;
-    int line;  // 0: about the whole file or folder
-    severity_t severity;
-    std::string text;
-    bool operator<(const diagnostic_t &o) const {
-        return std::tie(path, line, severity, text) < std::tie(o.path, o.line, o.severity, o.text);
-    }
-};
-
-// Diagnostics of every protocol checked; a file read for both is reported once.
-struct report_t {
-    std::set<diagnostic_t> diagnostics;
-};
-
-void add(report_t *report, const std::string &path, int line, severity_t severity,
-         const char *format, ...) __attribute__((format(printf, 5, 6)));
 void add(report_t *report, const std::string &path, int line, severity_t severity,
          const char *format, ...) {
     char text[1024];
@@ -41,19 +17,7 @@ void add(report_t *report, const std::string &path, int line, severity_t severit
     report->diagnostics.insert({path, line, severity, text});
 }
 
-// Word n (from 0) of a line as written, to show what the daemon read instead.
-std::string nth_word(const std::string &text, int n) {
-    const char *blanks = " \t\r\n\v\f";
-    size_t start = text.find_first_not_of(blanks);
-    for (; n > 0 && start != std::string::npos; n--) {
-        start = text.find_first_not_of(blanks, text.find_first_of(blanks, start));
-    }
-    if (start == std::string::npos) {
-        return "";
-    }
-    size_t end = text.find_first_of(blanks, start);
-    return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-}
+namespace {
 
 int translated_count(const customer_map_t &map) {
     int translated = 0;
@@ -61,129 +25,6 @@ int translated_count(const customer_map_t &map) {
         translated += slot != 0;
     }
     return translated;
-}
-
-// Why the daemon passed over a line, in words that fit after "line ignored: "; "" for a line
-// it took, a blank line and a comment. Every reason the reader gives has its words here.
-std::string ignored_reason(const seen_line_t &line) {
-    switch (line.note) {
-        case k_line_taken:
-        case k_line_taken_glued:
-        case k_line_taken_name_cut:
-        case k_line_blank:
-        case k_line_comment:
-            return "";
-        case k_line_tab_before_comment:
-            return "\"#\" after a tab is not a comment: only spaces may come before one, and "
-                   "the first word is not \"key\"";
-        case k_line_android_keyword:
-            return "an Android \"" + printable(nth_word(line.text, 0)) +
-                   "\" line, which the daemon does not read";
-        case k_line_not_key:
-            return "its first word is \"" + printable(nth_word(line.text, 0)) + "\", not \"key\"";
-        case k_line_keyword_mistyped:
-            return "\"" + printable(nth_word(line.text, 0)) +
-                   "\" is not \"key\" (lower case, on its own)";
-        case k_line_incomplete: {
-            std::string number = printable(nth_word(line.text, 1));
-            if (number.empty()) {
-                return "not \"key N NAME\" with a decimal N: nothing follows \"key\"";
-            }
-            if (!isdigit(
-                    static_cast<unsigned char>(number[number[0] == '-' || number[0] == '+']))) {
-                return "not \"key N NAME\" with a decimal N: \"" + number + "\" stands for N";
-            }
-            return "not \"key N NAME\" with a decimal N: no name after " + number;
-        }
-        case k_line_out_of_range:
-            return "scancode " + printable(nth_word(line.text, 1)) + " is outside 0 to 255";
-    }
-    return "the daemon's reader did not take it";
-}
-
-bool has_unprintable(const std::string &text) {
-    return printable(text) != text;
-}
-
-// What a line piece will do that its writer may not expect. Every piece the daemon passes
-// over, but for blank lines and comments, gets a message here.
-void check_line(report_t *report, const std::string &path, const seen_line_t &line) {
-    if (line.number == 1 && line.text.compare(0, 3, "\xef\xbb\xbf") == 0) {
-        add(report, path, line.number, k_warning,
-            "the file begins with a UTF-8 byte-order mark, which the daemon reads as part of the "
-            "first word: save it without one");
-    }
-    if (line.text.find('\0') != std::string::npos) {
-        add(report, path, line.number, k_warning,
-            "a NUL byte: the daemon reads this line only up to it");
-    }
-    std::string reason = ignored_reason(line);
-    if (line.note == k_line_android_keyword) {
-        add(report, path, line.number, k_note, "line ignored: %s", reason.c_str());
-    } else if (!reason.empty()) {
-        std::string first = nth_word(line.text, 0);
-        std::string hint;
-        if (line.note == k_line_not_key && has_unprintable(first)) {
-            hint = " (it holds bytes that do not print)";
-        } else if (line.note == k_line_not_key && isdigit(static_cast<unsigned char>(first[0]))) {
-            hint = " (\"key\" left out?)";
-        }
-        add(report, path, line.number, k_warning, "line ignored: %s%s", reason.c_str(),
-            hint.c_str());
-    }
-    switch (line.note) {
-        case k_line_taken_glued: {
-            std::string written = nth_word(line.text, 1);
-            std::string hint;
-            if (written.size() > 2 && written[0] == '0' &&
-                (written[1] == 'x' || written[1] == 'X')) {
-                hint = " (" + written + " is " +
-                       std::to_string(strtol(written.c_str(), nullptr, 16)) + ")";
-            }
-            add(report, path, line.number, k_warning,
-                "\"%s\" is read as scancode %d named \"%s\": scancodes are decimal%s",
-                written.c_str(), line.scancode, line.name.c_str(), hint.c_str());
-            break;
-        }
-        case k_line_taken_name_cut:
-            add(report, path, line.number, k_warning,
-                "name longer than 31 characters, cut to \"%s\"", line.name.c_str());
-            break;
-        default:
-            break;
-    }
-    if (line.scancode >= 0 && has_unprintable(line.name)) {
-        add(report, path, line.number, k_warning,
-            "the name \"%s\" holds bytes outside printable ASCII, which no key name of "
-            "Android has",
-            line.name.c_str());
-    }
-}
-
-// Line notes, overlong lines and scancodes named twice (the last line wins). Returns the
-// line that gave each entry its final name.
-std::map<int, int> check_lines(report_t *report, const std::string &path,
-                               const std::vector<seen_line_t> &lines) {
-    std::map<int, int> line_of;
-    std::map<int, int> pieces;
-    for (const seen_line_t &line : lines) {
-        if (++pieces[line.number] == 2) {
-            add(report, path, line.number, k_warning,
-                "line longer than 1023 characters: the daemon reads the rest as another line");
-        }
-        check_line(report, path, line);
-        if (line.scancode < 0) {
-            continue;  // not taken
-        }
-        auto earlier = line_of.find(line.scancode);
-        if (earlier != line_of.end() && earlier->second != line.number) {
-            add(report, path, earlier->second, k_warning,
-                "scancode %d is named again at line %d, which wins: this line has no effect",
-                line.scancode, line.number);
-        }
-        line_of[line.scancode] = line.number;
-    }
-    return line_of;
 }
 
 void check_standard(report_t *report, const layout_build_t *build) {
@@ -310,86 +151,6 @@ void check_customer_table(report_t *report, const layout_build_t *build, int tab
                 key.name, k_standard_layout_file, j);
         }
     }
-}
-
-std::string lower_dashless(const std::string &name) {
-    std::string s = name;
-    for (char &c : s) {
-        c = c == '-' || c == ' ' ? '_' : static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    }
-    return s;
-}
-
-// A name that was meant as a customer layout: what it should have been, or "".
-std::string repaired_name(const std::string &name, int32_t *protocol) {
-    std::string s = lower_dashless(name);
-    std::string rc5_prefix = customer_name_pattern(k_ir_protocol_rc5)->prefix;
-    *protocol =
-        s.compare(0, rc5_prefix.size(), rc5_prefix) == 0 ? k_ir_protocol_rc5 : k_ir_protocol_nec;
-    std::string prefix = customer_name_pattern(*protocol)->prefix;
-    size_t digits_wanted = static_cast<size_t>(customer_name_pattern(*protocol)->digits);
-    if (s.compare(0, prefix.size(), prefix) != 0) {
-        return "";
-    }
-    size_t end = s.find('.', prefix.size());
-    std::string digits =
-        s.substr(prefix.size(), end == std::string::npos ? end : end - prefix.size());
-    while (digits.size() > digits_wanted && digits[0] == '0') {
-        digits.erase(0, 1);
-    }
-    if (digits.empty() || digits.size() > digits_wanted ||
-        digits.find_first_not_of("0123456789abcdef") != std::string::npos) {
-        return "";
-    }
-    std::string repaired =
-        prefix + std::string(digits_wanted - digits.size(), '0') + digits + k_customer_name_suffix;
-    return match_kl_filename(repaired.c_str(), *protocol, nullptr) >= 0 ? repaired : "";
-}
-
-// Names the daemon passes over that look meant as customer layouts.
-void check_name(report_t *report, const layout_build_t *build, const listed_entry_t &entry,
-                bool single_protocol, const std::set<std::string> &names) {
-    std::string path = build->dir + "/" + entry.name;
-    if (entry.customer_code >= 0) {
-        if (entry.table < 0) {
-            add(report, path, 0, k_warning,
-                "not read: the daemon builds at most %d customer tables, from the first files in "
-                "directory order, and this one comes after them",
-                k_max_customer_maps);
-        }
-        return;
-    }
-    if (lower_dashless(entry.name).compare(0, 8, "customer") != 0) {
-        return;
-    }
-    int32_t other = build->protocol == k_ir_protocol_rc5 ? k_ir_protocol_nec : k_ir_protocol_rc5;
-    if (match_kl_filename(entry.name.c_str(), other, nullptr) >= 0) {
-        if (single_protocol) {
-            add(report, path, 0, k_warning,
-                "not read: a layout for %s remotes, and the receiver "
-                "decodes %s",
-                protocol_name(other), protocol_name(build->protocol));
-        }
-        return;
-    }
-    int32_t meant;
-    std::string repaired = repaired_name(entry.name, &meant);
-    kl_name_note_t why;
-    match_kl_filename(entry.name.c_str(), meant, &why);
-    const customer_name_pattern_t *pattern = customer_name_pattern(meant);
-    std::string reason =
-        why == k_name_prefix   ? std::string("begin with \"") + pattern->prefix + "\" exactly"
-        : why == k_name_digits ? "carry the customer code in exactly " +
-                                     std::to_string(pattern->digits) + " hexadecimal digits"
-                               : std::string("end in \".kl\", in lower case");
-    std::string hint;
-    if (!repaired.empty() && names.count(repaired) != 0) {
-        hint = " (" + repaired + " exists beside it)";
-    } else if (!repaired.empty()) {
-        hint = " (did you mean " + repaired + "?)";
-    }
-    add(report, path, 0, k_warning, "not read: the name of a %s customer layout must %s%s",
-        protocol_name(meant), reason.c_str(), hint.c_str());
 }
 
 int translated_buttons(const layout_build_t *build) {
