@@ -159,6 +159,17 @@ void cycle_receiver(session_t *s, source_t *receiver, const std::string &name) {
               (opened ? "" : "new node " + receiver->node + " not opened"));
 }
 
+void use_nec_layouts() {
+    uint32_t nec = 0;
+    set_protocol(&nec, sizeof(nec));
+    write_layouts(all_layouts());
+}
+
+bool create_receiver(const std::string &tag, source_t *receiver) {
+    return check(tag + ": stand-in receiver created", create_source(k_receiver_name, receiver) == 0,
+                 "uinput refused the device");
+}
+
 int run_cases() {
     run_startup_without_uinput();
     if (!check("uinput module loads", load_module(k_uinput_module) == 0, strerror(errno)) ||

@@ -49,6 +49,11 @@ struct key_case_t {
 };
 void run_key_cases(session_t *s, const source_t *receiver, const std::vector<key_case_t> &cases);
 
+// NEC selected and every layout of all_layouts() installed: most cases start so.
+void use_nec_layouts();
+// Creates the stand-in receiver, checked as "TAG: stand-in receiver created".
+bool create_receiver(const std::string &tag, source_t *receiver);
+
 // Destroys the stand-in receiver and creates it again; checks that the daemon follows.
 void cycle_receiver(session_t *s, source_t *receiver, const std::string &name);
 

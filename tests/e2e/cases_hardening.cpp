@@ -13,9 +13,7 @@
 namespace {
 
 bool start_nec_session(session_t *s, const char *tag) {
-    uint32_t nec = 0;
-    set_protocol(&nec, sizeof(nec));
-    write_layouts(all_layouts());
+    use_nec_layouts();
     return open_session(s, tag);
 }
 

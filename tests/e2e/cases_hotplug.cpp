@@ -10,9 +10,7 @@
 // On a box a user-space node manager deletes nodes some time after the kernel removed the
 // device. Here the test plays that manager on a tmpfs over /dev/input.
 void run_node_outlives_device() {
-    uint32_t nec = 0;
-    set_protocol(&nec, sizeof(nec));
-    write_layouts(all_layouts());
+    use_nec_layouts();
     if (mount("tmpfs", "/dev/input", "tmpfs", 0, "mode=755") != 0) {
         check("node outlives device: tmpfs over /dev/input", false, strerror(errno));
         return;

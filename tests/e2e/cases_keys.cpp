@@ -128,8 +128,7 @@ void run_rc5_session() {
     set_protocol(rc5, sizeof(rc5));
     write_layouts(all_layouts());
     source_t receiver;
-    if (!check("rc5: stand-in receiver created", create_source(k_receiver_name, &receiver) == 0,
-               "uinput refused the device")) {
+    if (!create_receiver("rc5", &receiver)) {
         return;
     }
     session_t s;
@@ -172,9 +171,7 @@ void run_rc5_session() {
 }
 
 void run_nec_session() {
-    uint32_t nec = 0;
-    set_protocol(&nec, sizeof(nec));
-    write_layouts(all_layouts());
+    use_nec_layouts();
     session_t s;
     if (!open_session(&s, "nec")) {
         close_session(&s);

@@ -33,13 +33,10 @@ constexpr uint32_t k_learned = 0x0707;
 }  // namespace
 
 void run_learn_case() {
-    uint32_t nec = 0;
-    set_protocol(&nec, sizeof(nec));
-    write_layouts(all_layouts());
+    use_nec_layouts();
     mkdir("/tmp/learned", 0755);
     source_t receiver;
-    if (!check("learn: stand-in receiver created", create_source(k_receiver_name, &receiver) == 0,
-               "uinput refused the device")) {
+    if (!create_receiver("learn", &receiver)) {
         return;
     }
     session_t s;
@@ -123,9 +120,7 @@ void run_learn_case() {
 }
 
 void run_import_case() {
-    uint32_t nec = 0;
-    set_protocol(&nec, sizeof(nec));
-    write_layouts(all_layouts());
+    use_nec_layouts();
     daemon_t import;
     bool ran = start_command(&import, "keymap-import",
                              {k_keymap_tool_path, "import", "--dir", k_keylayout_dir,
@@ -147,9 +142,7 @@ void run_import_case() {
 
     source_t receiver;
     session_t s;
-    if (check("import: stand-in receiver created", create_source(k_receiver_name, &receiver) == 0,
-              "uinput refused the device") &&
-        open_session(&s, "imported-daemon") &&
+    if (create_receiver("import", &receiver) && open_session(&s, "imported-daemon") &&
         wait_fd_open(s.daemon.pid, receiver.node, true, 2000)) {
         // beelink_gs1: 0x8051 KEY_POWER, 0x8026 KEY_UP, 0x800d KEY_OK, 0x801b KEY_BACK.
         run_key_cases(&s, &receiver,

@@ -10,12 +10,9 @@
 // The integrator's tool reads the receiver beside the daemon: neither takes the other's keys,
 // and the tool follows the node as the daemon does.
 void run_keymap_watch() {
-    uint32_t nec = 0;
-    set_protocol(&nec, sizeof(nec));
-    write_layouts(all_layouts());
+    use_nec_layouts();
     source_t receiver;
-    if (!check("watch: stand-in receiver created", create_source(k_receiver_name, &receiver) == 0,
-               "uinput refused the device")) {
+    if (!create_receiver("watch", &receiver)) {
         return;
     }
     session_t s;
@@ -107,8 +104,7 @@ void run_doctor_states() {
         {"customer_ir_7F01.kl", k_nec_b_layout}};
     write_layouts(layouts);
     source_t receiver;
-    if (!check("doctor: stand-in receiver created", create_source(k_receiver_name, &receiver) == 0,
-               "uinput refused the device")) {
+    if (!create_receiver("doctor", &receiver)) {
         return;
     }
     // ueventd's modes: /dev/uinput 0660 uhid uhid, /dev/input/* 0660 root input.
