@@ -146,11 +146,12 @@ void show_import(daemon_t *daemon, int *keyboard, const source_t *receiver) {
           0x7f80, 0x0d, 80);
 }
 
-// A remote nobody describes: learn asks for each standard name in turn.
+// A remote without a file: learn asks for each standard name in turn.
 void show_learn(daemon_t *daemon, int *keyboard, const source_t *receiver) {
     printf(
-        "\n>>> A remote nobody describes (NEC customer 0x0707): learn asks for each name of the\n"
-        "    standard layout in turn, beside the running daemon. Pressed on the new remote:\n"
+        "\n>>> A remote without a file (NEC customer 0x0707): learn asks for each name of the\n"
+        "    standard layout in turn, beside the running daemon, and says which library\n"
+        "    remote shares its code. Pressed on the new remote:\n"
         "    command 10 for POWER, 11 for DPAD_UP; then Enter (skip DPAD_DOWN), command 12 for\n"
         "    DPAD_LEFT, and q\n");
     const char *dir = "/tmp/demo-learned";
