@@ -1,7 +1,10 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <stdio.h>
+#include <string.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <map>
@@ -29,6 +32,22 @@ std::string read_whole(const std::string &path) {
     std::stringstream text;
     text << in.rdbuf();
     return in ? text.str() : "(missing)";
+}
+
+// Every entry of a folder but "." and "..".
+std::set<std::string> entries_of(const std::string &folder) {
+    std::set<std::string> names;
+    DIR *dir = opendir(folder.c_str());
+    for (struct dirent *e = dir != nullptr ? readdir(dir) : nullptr; e != nullptr;
+         e = readdir(dir)) {
+        if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0) {
+            names.insert(e->d_name);
+        }
+    }
+    if (dir != nullptr) {
+        closedir(dir);
+    }
+    return names;
 }
 
 const char k_header[] = "), from the Linux keymap library by dravoke-keymap import\n";
@@ -64,7 +83,23 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
     write_file("bad.txt", "# table old_box, type: NEC\n0x8051 KEY_POWER extra\n");
     write_file("bad_key.toml",
                "[[protocols]]\nprotocol = \"nec\"\n[protocols.scancodes]\n0x80zz = \"KEY_UP\"\n");
-    ASSERT_EQ(mkdir(path("out").c_str(), 0755), 0);
+    // A hand-tuned file of 0x7f80 under the other digit case, in an output folder and in a
+    // second standard folder; a keymap of 18 customer codes; paths that are no keymap.
+    for (const char *dir : {"out", "cased", "fresh", "std2", "dir.toml"}) {
+        ASSERT_EQ(mkdir(path(dir).c_str(), 0755), 0);
+    }
+    write_file("cased/customer_ir_7F80.kl", "key 81 POWER\n");
+    write_file("std2/customer_ir_7F80.kl", "key 81 POWER\n");
+    write_file("std2/orvex-ir.kl", read_whole(path("std/orvex-ir.kl")));
+    std::string many = "# table many, type: NEC\n";
+    for (int i = 0; i < 18; i++) {
+        many += "0x" + std::to_string(30 + i) + "1051 KEY_POWER\n";  // NECX customer 0x10..
+    }
+    write_file("many.txt", many);
+    write_file("rc5.txt", "# table rc5_box, type: RC5\n0x1e3b KEY_POWER\n");
+    ASSERT_EQ(mkfifo(path("fifo.toml").c_str(), 0644), 0);
+    write_file("big.toml", "");
+    ASSERT_EQ(truncate(path("big.toml").c_str(), 2 << 20), 0);
     const std::string std_dir = path("std");
     if (!toml_keymaps_supported()) {
         // The box's build: TOML is named as left out; the plain text still imports.
@@ -76,12 +111,15 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
         return;
     }
     const std::string out = path("out");
+    const std::string cased = path("cased");
+    const std::string fresh = path("fresh");
+    const std::string a_lines = "key 13 DPAD_CENTER\nkey 38 DPAD_UP\nkey 81 POWER\n";
 
     const struct {
         std::vector<std::string> args;  // after "import --dir STD"
         int status;
         std::vector<std::string> printed;          // each found in standard output or error
-        std::map<std::string, std::string> files;  // in --out; "" must not exist
+        std::map<std::string, std::string> files;  // under the root; "" must not exist
     } runs[] = {
         {{"--out", out, path("a.toml")},
          0,
@@ -93,26 +131,27 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
           "lacks",
           "wrote " + out + "/customer_ir_7f80.kl: 3 buttons (NEC customer 0x7f80)",
           "NEC: 1 table, 3 buttons translated", "import: 1 file written, 3 buttons; 4 keys"},
-         {{"customer_ir_7f80.kl", std::string("# box_a (NEC customer 0x7f80") + k_header +
-                                      "key 13 DPAD_CENTER\nkey 38 DPAD_UP\nkey 81 POWER\n"}}},
+         {{"out/customer_ir_7f80.kl", std::string("# box_a (NEC customer 0x7f80") + k_header +
+                                          "key 13 DPAD_CENTER\nkey 38 DPAD_UP\nkey 81 POWER\n"}}},
         // Nothing over a file without --force, not even the files that do not exist yet.
         {{"--out", out, path("a.toml"), path("c.txt")},
          1,
          {out + "/customer_ir_7f80.kl: error: exists; --force overwrites it",
           "import: nothing written"},
-         {{"customer_ir_7f80.kl", std::string("# box_a (NEC customer 0x7f80") + k_header +
-                                      "key 13 DPAD_CENTER\nkey 38 DPAD_UP\nkey 81 POWER\n"}}},
+         {{"out/customer_ir_7f80.kl", std::string("# box_a (NEC customer 0x7f80") + k_header +
+                                          "key 13 DPAD_CENTER\nkey 38 DPAD_UP\nkey 81 POWER\n"}}},
         {{"--out", out, "--force", "--map", "KEY_HOME=HOME", path("a.toml"), path("c.txt")},
          0,
          {"import: 1 file written, 4 buttons; 3 keys"},
-         {{"customer_ir_7f80.kl", std::string("# box_a, old_box (NEC customer 0x7f80") + k_header +
-                                      "key 13 DPAD_CENTER\nkey 38 DPAD_UP\nkey 81 POWER\n"
-                                      "key 83 HOME\n"}}},
+         {{"out/customer_ir_7f80.kl", std::string("# box_a, old_box (NEC customer 0x7f80") +
+                                          k_header +
+                                          "key 13 DPAD_CENTER\nkey 38 DPAD_UP\nkey 81 POWER\n"
+                                          "key 83 HOME\n"}}},
         {{"--out", out, "--swap-address", path("c.txt")},
          0,
          {},
-         {{"customer_ir_807f.kl", std::string("# old_box (NEC customer 0x807f") + k_header +
-                                      "key 38 DPAD_UP\nkey 81 POWER\n"}}},
+         {{"out/customer_ir_807f.kl", std::string("# old_box (NEC customer 0x807f") + k_header +
+                                          "key 38 DPAD_UP\nkey 81 POWER\n"}}},
         {{"--out", out, "--protocol", "nec", path("b.toml")},
          0,
          {"b.toml:12: note: 0x30850151 KEY_UP not written: customer 0x3085 command 81 is "
@@ -124,13 +163,13 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
           "customer_rc5_ir_1e.kl: note: an RC5 layout, and the receiver decodes NEC (NEC from "
           "--protocol): the daemon does not read it",
           "import: 7 files written, 7 buttons; 4 keys"},
-         {{"customer_ir_3412.kl", "key 81 POWER\n"},
-          {"customer_ir_8000.kl", "key 81 DPAD_UP\n"},
-          {"customer_ir_3085.kl", "key 81 POWER\n"},
-          {"customer_ir_be41.kl", "key 81 POWER\n"},
-          {"customer_ir_3322.kl", "key 81 DPAD_CENTER\n"},
-          {"customer_ir_5566.kl", "key 81 DPAD_UP\n"},
-          {"customer_rc5_ir_1e.kl", "key 59 POWER\n"}}},
+         {{"out/customer_ir_3412.kl", "key 81 POWER\n"},
+          {"out/customer_ir_8000.kl", "key 81 DPAD_UP\n"},
+          {"out/customer_ir_3085.kl", "key 81 POWER\n"},
+          {"out/customer_ir_be41.kl", "key 81 POWER\n"},
+          {"out/customer_ir_3322.kl", "key 81 DPAD_CENTER\n"},
+          {"out/customer_ir_5566.kl", "key 81 DPAD_UP\n"},
+          {"out/customer_rc5_ir_1e.kl", "key 59 POWER\n"}}},
         {{"--out", out, path("bad.toml")}, 2, {"bad.toml:4:7: error: "}, {}},
         {{"--out", out, path("bad.txt")},
          2,
@@ -146,6 +185,42 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
          {"--map KEY_HOME=HOMEE: orvex-ir.kl has no HOMEE (did you mean HOME?)"},
          {}},
         {{"--out", out}, 2, {"dravoke-keymap: no keymap given"}, {}},
+        // One file per customer code, whatever the case of its digits, where it is written
+        // and in the folder the daemon reads; --force replaces it under its own name.
+        {{"--out", cased, path("a.toml")},
+         1,
+         {cased + "/customer_ir_7F80.kl: error: exists; --force overwrites it"},
+         {{"cased/customer_ir_7F80.kl", "key 81 POWER\n"}, {"cased/customer_ir_7f80.kl", ""}}},
+        {{"--out", cased, "--force", path("a.toml")},
+         0,
+         {"wrote " + cased + "/customer_ir_7F80.kl: 3 buttons"},
+         {{"cased/customer_ir_7F80.kl", a_lines}, {"cased/customer_ir_7f80.kl", ""}}},
+        {{"--dir", path("std2"), "--out", fresh, path("a.toml")},
+         1,
+         {path("std2") +
+          "/customer_ir_7F80.kl: error: exists, for customer 0x7f80; --force "
+          "writes " +
+          fresh + "/customer_ir_7F80.kl"},
+         {{"fresh/customer_ir_7f80.kl", ""}}},
+        // At most 18 files of a protocol, counting the one in the daemon's folder.
+        {{"--dir", path("std2"), "--out", fresh, path("many.txt")},
+         1,
+         {fresh + "/customer_ir_1047.kl: error: not written: the daemon reads at most 18 NEC",
+          "import: 17 files written, 17 buttons, 1 not: customer_ir_1047.kl; 0 keys"},
+         {{"fresh/customer_ir_1046.kl", "key 81 POWER\n"}, {"fresh/customer_ir_1047.kl", ""}}},
+        {{"--out", fresh, "--swap-address", path("rc5.txt")},
+         0,
+         {"note: --swap-address applies to NEC only"},
+         {{"fresh/customer_rc5_ir_1e.kl", "key 59 POWER\n"}}},
+        {{"--map", "KEY_HOMEE=HOME", path("a.toml")},
+         2,
+         {"--map KEY_HOMEE=HOME: KEY_HOMEE is not a Linux key name (did you mean KEY_HOME?)"},
+         {}},
+        {{"--map", "key_home=HOME", path("a.toml")}, 2, {"(did you mean KEY_HOME?)"}, {}},
+        {{path("fifo.toml")}, 2, {"fifo.toml: a FIFO, not a regular file"}, {}},
+        {{path("dir.toml")}, 2, {"dir.toml: a directory, not a regular file"}, {}},
+        {{"/dev/zero"}, 2, {"/dev/zero: a character device, not a regular file"}, {}},
+        {{path("big.toml")}, 2, {"big.toml: 2097152 bytes, over the limit of 1048576"}, {}},
     };
     for (const auto &run : runs) {
         std::vector<std::string> args = {"import", "--dir", std_dir};
@@ -157,19 +232,67 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
             EXPECT_NE((got.out + got.err).find(text), std::string::npos) << text;
         }
         for (const auto &file : run.files) {
-            std::string content = read_whole(out + "/" + file.first);
+            std::string content = read_whole(path(file.first));
+            if (file.second.empty()) {
+                EXPECT_EQ(content, "(missing)") << file.first;
+                continue;
+            }
             // A row may give the key lines alone.
             size_t from = file.second[0] == '#' ? 0 : content.find("\nkey") + 1;
             EXPECT_EQ(content.substr(from), file.second) << file.first;
         }
     }
-    DIR *dir = opendir(out.c_str());
-    int entries = 0;
-    for (struct dirent *e = readdir(dir); e != nullptr; e = readdir(dir)) {
-        entries += e->d_name[0] != '.';
+    // Only the files named above: nothing half-written, no temporary file, no folder of check's.
+    for (const auto &folder : std::map<std::string, int>{{out, 9}, {cased, 1}, {fresh, 18}}) {
+        EXPECT_EQ(entries_of(folder.first).size(), static_cast<size_t>(folder.second))
+            << folder.first;
     }
-    closedir(dir);
-    EXPECT_EQ(entries, 9) << "only the files named above, and no folder of check's left";
+}
+
+// Four remotes into a folder with room for one: the one is written, the others named, and
+// nothing else is left or blamed on the files.
+TEST_F(keymap_import, a_full_disk_leaves_the_folder_as_it_was_but_for_what_was_written) {
+    std::string full = path("full");
+    ASSERT_EQ(mkdir(full.c_str(), 0755), 0);
+    if (geteuid() != 0 || mount("tmpfs", full.c_str(), "tmpfs", 0, "size=64k") != 0) {
+        GTEST_SKIP() << "a small tmpfs needs root";
+    }
+    struct unmount_t {
+        std::string at;
+        ~unmount_t() { umount(at.c_str()); }
+    } unmount = {full};
+    // The disk filled, then a page given back: room for one small file.
+    std::string filler = path("full/filler");
+    FILE *fill = fopen(filler.c_str(), "we");
+    std::string page(4096, 'x');
+    while (fill != nullptr && fwrite(page.data(), 1, page.size(), fill) == page.size() &&
+           fflush(fill) == 0) {
+    }
+    if (fill != nullptr) {
+        fclose(fill);
+    }
+    struct stat st;
+    ASSERT_EQ(stat(filler.c_str(), &st), 0);
+    ASSERT_EQ(truncate(filler.c_str(), st.st_size / 4096 * 4096 - 4096), 0);
+    ASSERT_EQ(mkdir(path("std").c_str(), 0755), 0);
+    write_file("std/orvex-ir.kl", "key 1 POWER\nkey 2 DPAD_UP\n");
+    std::string keymap;
+    for (int customer = 11; customer <= 14; customer++) {  // NECX customer 0x80..
+        keymap += "0x" + std::to_string(customer) + "8051 KEY_POWER\n0x" +
+                  std::to_string(customer) + "8026 KEY_UP\n";
+    }
+    write_file("four.txt", "# table four, type: NEC\n" + keymap);
+    tool_run_t got = run_tool({"import", "--dir", path("std"), "--out", full, path("four.txt")});
+    EXPECT_EQ(got.status, 1);
+    EXPECT_NE(got.out.find(full + "/customer_ir_8012.kl: error: cannot write: No space left"),
+              std::string::npos)
+        << got.out;
+    EXPECT_NE(got.out.find("warning: not checked: cannot copy them"), std::string::npos);
+    EXPECT_NE(got.out.find("import: 1 file written, 2 buttons, 3 not: customer_ir_8012.kl, "
+                           "customer_ir_8013.kl, customer_ir_8014.kl"),
+              std::string::npos);
+    EXPECT_EQ(got.out.find("translates no button"), std::string::npos);
+    EXPECT_EQ(entries_of(full), (std::set<std::string>{"customer_ir_8011.kl", "filler"}));
 }
 
 // Where the receiver puts a library scancode, by the rules as the issue gives them: written
