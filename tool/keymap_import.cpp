@@ -215,9 +215,10 @@ int plan_files(import_t *import, const std::string &out_dir, std::vector<planned
                 break;
             }
             std::string code = customer_code_text(file.protocol, file.customer_code);
-            tool_print(import->out, "%s: error: exists%s; --force %s\n", existing.c_str(),
-                       existing == path ? "" : (", for customer 0x" + code).c_str(),
-                       existing == path ? "overwrites it" : ("writes " + path + " for it").c_str());
+            tool_print(
+                import->out, "%s: error: exists%s; --force %s\n", existing.c_str(),
+                existing == path ? "" : (", for customer 0x" + code).c_str(),
+                existing == path ? "overwrites it" : ("writes " + path + " to replace it").c_str());
             clobbers = true;
         }
         planned->push_back({&file, target.name});
