@@ -189,7 +189,6 @@ int run_cases() {
     run_keymap_watch();
     run_doctor_states();
     run_learn_case();
-    run_learn_keeps_work();
     run_import_case();
     return 0;
 }

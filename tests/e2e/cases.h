@@ -90,7 +90,6 @@ void run_node_outlives_device();  // cases_hotplug.cpp
 void run_keymap_watch();          // cases_tool.cpp
 void run_doctor_states();
 void run_learn_case();  // cases_learn.cpp
-void run_learn_keeps_work();
 void run_import_case();
 void run_standby_from_kernel_only();  // cases_hardening.cpp
 void run_second_receiver_takes_over();
