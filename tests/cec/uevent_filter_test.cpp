@@ -12,63 +12,39 @@
 
 namespace {
 
-// The daemon's filter on one end of a datagram socketpair: the kernel runs it on everything
-// sent from the other end, as it does on the uevent socket.
-class uevent_filter : public ::testing::Test {
-   protected:
-    void SetUp() override {
-        ASSERT_EQ(socketpair(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK, 0, ends_), 0);
-        ASSERT_EQ(attach_uevent_filter(ends_[0]), 0) << strerror(errno);
+// Whether the datagram reaches, whole, a socket with the daemon's filter: one end of a
+// datagram socketpair, on which the kernel runs it as on the uevent socket.
+bool passes(const std::string &datagram) {
+    int ends[2];
+    if (socketpair(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK, 0, ends) != 0) {
+        ADD_FAILURE() << strerror(errno);
+        return false;
     }
-    void TearDown() override {
-        close(ends_[0]);
-        close(ends_[1]);
-    }
+    EXPECT_EQ(attach_uevent_filter(ends[0]), 0) << strerror(errno);
+    send(ends[1], datagram.data(), datagram.size(), 0);
+    char received[2048];
+    ssize_t n = recv(ends[0], received, sizeof(received), 0);
+    close(ends[0]);
+    close(ends[1]);
+    return n == static_cast<ssize_t>(datagram.size()) && memcmp(received, datagram.data(), n) == 0;
+}
 
-    // Whether the datagram was queued, and then whole.
-    bool passes(const std::string &datagram) {
-        EXPECT_EQ(send(ends_[1], datagram.data(), datagram.size(), 0),
-                  static_cast<ssize_t>(datagram.size()));
-        char received[2048];
-        ssize_t n = recv(ends_[0], received, sizeof(received), 0);
-        if (n < 0) {
-            EXPECT_EQ(errno, EAGAIN) << strerror(errno);
-            return false;
-        }
-        EXPECT_EQ(std::string(received, static_cast<size_t>(n)), datagram);
-        return true;
-    }
-
-    int ends_[2];
-};
-
-TEST_F(uevent_filter, passes_only_datagrams_whose_first_field_is_an_hdmi_header) {
+TEST(uevent_filter, passes_only_datagrams_whose_first_field_is_an_hdmi_header) {
     const std::string platform = k_platform_header;
-    const struct {
-        const char *name;
-        std::string datagram;
-        bool passes;
-    } cases[] = {
-        {"platform header", hdmi_uevent(platform), true},
-        {"soc.0 header", hdmi_uevent(k_soc_header), true},
-        {"header alone", join_uevent_fields({platform}), true},
-        {"another opcode, left to the bridge", hdmi_uevent(platform, "CEC_MSG=04"), true},
-        {"child device of the HDMI device", hdmi_uevent(platform + "/cec0"), false},
-        {"other action", hdmi_uevent("add@/devices/platform/soc/hdmi"), false},
-        {"other device", join_uevent_fields({"change@/devices/platform/soc/usb", "CEC_MSG=36"}),
-         false},
-        {"header not first", join_uevent_fields({"libudev", k_soc_header, "CEC_MSG=36"}), false},
-        {"empty datagram", "", false},
+    const std::pair<std::string, bool> cases[] = {
+        {hdmi_uevent(platform), true},
+        {hdmi_uevent(k_soc_header, "CEC_MSG=04"), true},
+        {join_uevent_fields({platform}), true},
+        {join_uevent_fields({"libudev", platform, "CEC_MSG=36"}), false},
     };
     for (const auto &c : cases) {
-        EXPECT_EQ(passes(c.datagram), c.passes) << c.name;
+        EXPECT_EQ(passes(c.first), c.second) << c.first;
     }
-    // Every byte of each header and its NUL counts, and a datagram that ends inside one is
-    // dropped.
+    // Every byte of each header and its NUL counts (a child device differs in the NUL, another
+    // action in the first), and a datagram that ends inside one is dropped.
     for (const char *header : k_hdmi_headers) {
         const std::string whole = join_uevent_fields({header, "CEC_MSG=36"});
-        const size_t size = strlen(header) + 1;
-        for (size_t at = 0; at < size; at++) {
+        for (size_t at = 0; at <= strlen(header); at++) {
             std::string changed = whole;
             changed[at] ^= 1;
             EXPECT_FALSE(passes(changed)) << header << " with byte " << at << " changed";
