@@ -119,13 +119,6 @@ TEST_F(standby_bridge, needs_six_whole_seconds_since_the_last_standby) {
     }
 }
 
-TEST_F(standby_bridge, other_devices_uevents_are_never_queued) {
-    ASSERT_EQ(send_uevent(join_uevent_fields({"add@/devices/platform/soc/usb", "ACTION=add"})), 0);
-    ASSERT_EQ(send_uevent(hdmi_uevent(std::string(k_platform_header) + "/cec0")), 0);
-    EXPECT_EQ(drain_uevents(), 0);
-    EXPECT_EQ(announce(k_standby, k_t).second, power_key(k_t, 0));
-}
-
 TEST_F(standby_bridge, other_opcodes_are_ignored_without_a_word) {
     EXPECT_EQ(announce(hdmi_uevent(k_platform_header, "CEC_MSG=04"), k_t),
               std::make_pair(std::vector<std::string>{}, std::string()));

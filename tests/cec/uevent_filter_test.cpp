@@ -24,9 +24,8 @@ bool passes(const std::string &datagram) {
     return n == static_cast<ssize_t>(datagram.size()) && memcmp(received, datagram.data(), n) == 0;
 }
 
-// A datagram passes when it begins with a header and its NUL: changing any of those bytes
-// (the NUL for a child device, the first for another action or a header not first) or ending
-// the datagram inside them drops it.
+// Any byte of a header and its NUL changed (the NUL: a child device), or the datagram ending
+// inside them, drops it.
 TEST(uevent_filter, passes_only_datagrams_whose_first_field_is_an_hdmi_header) {
     for (const char *header : k_hdmi_headers) {
         const std::string whole = hdmi_uevent(header);
