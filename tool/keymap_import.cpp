@@ -44,11 +44,6 @@ void note(import_t *import, const std::string &origin, const std::string &text) 
     import->not_written++;
 }
 
-bool in_standard(const layout_build_t *build, const char *name) {
-    bool at_zero;
-    return name != nullptr && standard_scancode_of(build, name, &at_zero) != 0;
-}
-
 // The standard layout's name for a Linux key, the first that it has of: --map's, the generic
 // layout's label, the key's meaning on a remote (said once a run); or "" with *why.
 std::string standard_name_of(import_t *import, const std::string &key, const std::string &origin,
@@ -65,10 +60,10 @@ std::string standard_name_of(import_t *import, const std::string &key, const std
     }
     const char *label = android_label(code);
     const char *meaning = remote_label(code);
-    if (in_standard(import->build, label)) {
+    if (standard_has(import->build, label)) {
         return label;
     }
-    if (in_standard(import->build, meaning)) {
+    if (standard_has(import->build, meaning)) {
         if (import->meanings_told.insert(key).second) {
             tool_print(import->out, "%s: note: %s written as %s, its meaning on a remote\n",
                        origin.c_str(), key.c_str(), meaning);
