@@ -153,7 +153,8 @@ void check_customer_table(report_t *report, const layout_build_t *build, int tab
         standard_scancode_of(build, key.name, &at_zero);
         std::string nearest = nearest_standard_name(build, key.name);
         std::string lost = standard_line_lost(build, key.name);
-        std::string after = word_after_name(lines->second, line_of[j]);
+        std::string after =
+            lines != build->lines.end() ? word_after_name(lines->second, line_of[j]) : "";
         if (!lost.empty()) {
             add(report, path, line_of[j], k_warning, "\"%s\" is on %s: button %d does nothing",
                 key.name, lost.c_str(), j);
@@ -188,14 +189,22 @@ void check_service_access(report_t *report, const layout_build_t *build) {
     }
     for (const std::string &path : paths) {
         struct stat st;
-        bool folder = path == build->dir;
-        if (stat(path.c_str(), &st) != 0 || service_may(st, folder ? 5 : 4)) {
+        if (stat(path.c_str(), &st) != 0) {
             continue;  // a missing file is told as the daemon meets it
         }
-        add(report, path, 0, k_error, "mode %s: %s cannot %s, so %s: make it %s",
-            describe_node(st).c_str(), k_service_identity, folder ? "list it" : "read it",
-            folder ? "the daemon stops at start" : "the daemon reads nothing of it",
-            folder ? "0755" : "0644");
+        const char *cannot = nullptr;
+        if (path != build->dir) {
+            cannot = service_may(st, 4) ? nullptr : "read it, so the daemon reads nothing of it";
+        } else if (!service_may(st, 4)) {
+            cannot = "list it, so the daemon stops at start";
+        } else if (!service_may(st, 1)) {
+            cannot = "open the files in it, so the daemon reads none of them";
+        }
+        if (cannot != nullptr) {
+            add(report, path, 0, k_error, "mode %s: %s cannot %s: make it %s",
+                describe_node(st).c_str(), k_service_identity, cannot,
+                path == build->dir ? "0755" : "0644");
+        }
     }
 }
 
