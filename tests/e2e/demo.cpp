@@ -145,8 +145,8 @@ void show_import(daemon_t *daemon, int *keyboard, const source_t *receiver) {
           80);
     press(receiver, *keyboard, "beelink_gs1's remote: KEY_OK (0x800d), Android's DPAD_CENTER",
           0x7f80, 0x0d, 80);
-    press(receiver, *keyboard, "beelink_gs1's remote: KEY_HOME (0x8053), HOME on a remote",
-          0x7f80, 0x53, 80);
+    press(receiver, *keyboard, "beelink_gs1's remote: KEY_HOME (0x8053), HOME on a remote", 0x7f80,
+          0x53, 80);
 }
 
 // A remote without a file: learn asks for each standard name in turn.
