@@ -225,38 +225,16 @@ TEST_F(keymap_import, every_library_keymap_decodes_through_the_daemons_tables) {
     std::sort(names.begin(), names.end());
 
     // Standard scancodes that are not the keys' Linux codes: only the labels can match.
-    const char *labels[] = {"POWER",
-                            "DPAD_UP",
-                            "DPAD_DOWN",
-                            "DPAD_LEFT",
-                            "DPAD_RIGHT",
-                            "DPAD_CENTER",
-                            "BACK",
-                            "HOME",
-                            "MENU",
-                            "VOLUME_UP",
-                            "VOLUME_DOWN",
-                            "VOLUME_MUTE",
-                            "0",
-                            "1",
-                            "5",
-                            "9",
-                            "CHANNEL_UP",
-                            "MEDIA_PLAY_PAUSE",
-                            "MEDIA_STOP",
-                            "MEDIA_REWIND",
-                            "PROG_RED",
-                            "INFO",
-                            "TV",
-                            "CAPTIONS",
-                            "GUIDE",
-                            "MEDIA_NEXT",
-                            "MEDIA_PREVIOUS"};
+    std::istringstream labels(
+        "POWER DPAD_UP DPAD_DOWN DPAD_LEFT DPAD_RIGHT DPAD_CENTER BACK HOME MENU VOLUME_UP "
+        "VOLUME_DOWN VOLUME_MUTE 0 1 5 9 CHANNEL_UP MEDIA_PLAY_PAUSE MEDIA_STOP MEDIA_REWIND "
+        "PROG_RED INFO TV CAPTIONS GUIDE MEDIA_NEXT MEDIA_PREVIOUS");
     std::string standard;
     std::map<std::string, int> scancode_of;
-    for (int i = 0; i < static_cast<int>(sizeof(labels) / sizeof(labels[0])); i++) {
-        scancode_of[labels[i]] = 200 + i;
-        standard += "key " + std::to_string(200 + i) + " " + labels[i] + "\n";
+    for (std::string label; labels >> label;) {
+        int scancode = 200 + static_cast<int>(scancode_of.size());
+        scancode_of[label] = scancode;
+        standard += "key " + std::to_string(scancode) + " " + label + "\n";
     }
 
     ASSERT_EQ(mkdir(path("lib").c_str(), 0755), 0);
