@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "cec/uevent_datagram.h"
+#include "cec/uevent_filter.h"
 #include "core/kernel_calls.h"
 #include "core/log.h"
 #include "inject/virtual_keyboard.h"
@@ -76,6 +77,12 @@ int uevent_init(int *out) {
     }
     // Needs privilege; without it the socket keeps its default receive buffer.
     setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &rcvbuf, sizeof(rcvbuf));
+    // Only the HDMI device's "change" uevents are queued: every other device's would wake the
+    // daemon, and a burst of them could fill the buffer while it is busy, so that the kernel
+    // drops a Standby behind them. Attached before the bind, so that nothing unfiltered is
+    // queued. A refusal is ignored, as for the buffer: the bridge's own checks still pass
+    // over the rest, at the cost of those wake-ups.
+    attach_uevent_filter(fd);
     if (bind(fd, reinterpret_cast<struct sockaddr *>(&address), sizeof(address)) < 0) {
         close(fd);
         return -1;

@@ -9,7 +9,8 @@ extern char g_uevent_buf[1024];
 // Wall-clock time of the last Standby announcement, acted on or not.
 extern struct timeval g_last_standby_time;
 
-// Opens and binds the uevent socket, storing its descriptor in *out. Returns 0 or -1.
+// Opens and binds the uevent socket, which the kernel lets have only the HDMI device's
+// "change" uevents, storing its descriptor in *out. Returns 0 or -1.
 int uevent_init(int *out);
 
 // Handles one datagram; a CEC Standby announcement sent by the kernel may become a POWER

@@ -6,12 +6,6 @@
 
 namespace {
 
-// The HDMI device's "change" action, under either of the paths the device has had.
-constexpr const char *k_hdmi_headers[] = {
-    "change@/devices/platform/soc/hdmi",
-    "change@/devices/soc.0/1ee0000.hdmi",
-};
-
 // ACTION, DEVPATH and SUBSYSTEM follow the header; the driver's first variable comes next.
 constexpr int k_fields_to_opcode = 4;
 

@@ -1,9 +1,11 @@
 #include <stdarg.h>
 #include <string.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <memory>
 
+#include "core/paths.h"
 #include "core/protocol.h"
 #include "tool/check.h"
 
@@ -91,6 +93,25 @@ std::string standard_line_lost(const layout_build_t *build, const char *name) {
     return "";
 }
 
+// The word after the name on a line the daemon took, "" when there is none.
+std::string word_after_name(const std::vector<seen_line_t> &lines, int number) {
+    for (const seen_line_t &line : lines) {
+        if (line.number == number && line.scancode >= 0) {
+            return nth_word(line.text, 3);
+        }
+    }
+    return "";
+}
+
+bool only_comments(const std::vector<seen_line_t> &lines) {
+    for (const seen_line_t &line : lines) {
+        if (line.note != k_line_blank && line.note != k_line_comment) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void check_customer_table(report_t *report, const layout_build_t *build, int table) {
     const std::string &path = build->table_path[table];
     const customer_map_t &map = build->maps[table];
@@ -111,17 +132,14 @@ void check_customer_table(report_t *report, const layout_build_t *build, int tab
             "table is never used",
             map.customer_code);
     }
-    for (int earlier = 0; earlier < table; earlier++) {
-        if (build->maps[earlier].customer_code == map.customer_code) {
-            add(report, path, 0, k_error,
-                "customer code 0x%s is also %s's, which the daemon lists first and uses: this "
-                "file is never used",
-                customer_code_text(protocol, map.customer_code).c_str(),
-                base_name(build->table_path[earlier]).c_str());
-            break;
-        }
+    if (build->failures.count(standard_layout_path(build)) != 0) {
+        return;  // without the standard layout no name is in it: said once, at its path
     }
-    if (translated_count(map) == 0 && failure == build->failures.end()) {
+    if (line_of.empty() && failure == build->failures.end()) {
+        add(report, path, 0, k_error, "translates no button: the file has no \"key\" line%s",
+            lines == build->lines.end() || only_comments(lines->second) ? ""
+                                                                        : " that the daemon takes");
+    } else if (translated_count(map) == 0 && failure == build->failures.end()) {
         add(report, path, 0, k_error, "translates no button: none of its names is in %s",
             k_standard_layout_file);
     }
@@ -135,6 +153,8 @@ void check_customer_table(report_t *report, const layout_build_t *build, int tab
         standard_scancode_of(build, key.name, &at_zero);
         std::string nearest = nearest_standard_name(build, key.name);
         std::string lost = standard_line_lost(build, key.name);
+        std::string after =
+            lines != build->lines.end() ? word_after_name(lines->second, line_of[j]) : "";
         if (!lost.empty()) {
             add(report, path, line_of[j], k_warning, "\"%s\" is on %s: button %d does nothing",
                 key.name, lost.c_str(), j);
@@ -142,6 +162,11 @@ void check_customer_table(report_t *report, const layout_build_t *build, int tab
             add(report, path, line_of[j], k_warning,
                 "%s names \"%s\" only at scancode 0, never a target: button %d does nothing",
                 k_standard_layout_file, key.name, j);
+        } else if (standard_has(build, after.c_str())) {
+            // "key 5 = DPAD_UP": the name is the word after the number.
+            add(report, path, line_of[j], k_warning,
+                "\"%s\" is not in %s: button %d does nothing (did you mean \"key %d %s\"?)",
+                key.name, k_standard_layout_file, j, j, after.c_str());
         } else if (!nearest.empty()) {
             add(report, path, line_of[j], k_warning,
                 "\"%s\" is not in %s: button %d does nothing (did you mean \"%s\"?)", key.name,
@@ -149,6 +174,36 @@ void check_customer_table(report_t *report, const layout_build_t *build, int tab
         } else {
             add(report, path, line_of[j], k_warning, "\"%s\" is not in %s: button %d does nothing",
                 key.name, k_standard_layout_file, j);
+        }
+    }
+}
+
+// The daemon reads the layouts as the service's user, whoever runs check; only on the box do
+// the files have the modes the daemon meets.
+void check_service_access(report_t *report, const layout_build_t *build) {
+    std::vector<std::string> paths = {build->dir, standard_layout_path(build)};
+    for (const listed_entry_t &entry : build->entries) {
+        if (entry.customer_code >= 0) {
+            paths.push_back(build->dir + "/" + entry.name);
+        }
+    }
+    for (const std::string &path : paths) {
+        struct stat st;
+        if (stat(path.c_str(), &st) != 0) {
+            continue;  // a missing file is told as the daemon meets it
+        }
+        const char *cannot = nullptr;
+        if (path != build->dir) {
+            cannot = service_may(st, 4) ? nullptr : "read it, so the daemon reads nothing of it";
+        } else if (!service_may(st, 4)) {
+            cannot = "list it, so the daemon stops at start";
+        } else if (!service_may(st, 1)) {
+            cannot = "open the files in it, so the daemon reads none of them";
+        }
+        if (cannot != nullptr) {
+            add(report, path, 0, k_error, "mode %s: %s cannot %s: make it %s",
+                describe_node(st).c_str(), k_service_identity, cannot,
+                path == build->dir ? "0755" : "0644");
         }
     }
 }
@@ -185,6 +240,10 @@ int run_check(const tool_options_t *options, FILE *out, check_totals_t *totals) 
         }
         for (int t = 0; t < build->count; t++) {
             check_customer_table(&report, build.get(), t);
+        }
+        check_listing(&report, build.get());
+        if (options->on_box || same_folder(options->dir, g_keylayout_dir)) {
+            check_service_access(&report, build.get());
         }
         std::string pattern = customer_file_pattern(protocol);
         if (build->count == 0 && single) {

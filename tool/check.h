@@ -42,7 +42,11 @@ std::string ignored_reason(const seen_line_t &line);
 std::map<int, int> check_lines(report_t *report, const std::string &path,
                                const std::vector<seen_line_t> &lines);
 
-// A folder entry the daemon passes over although it looks meant as a customer layout, or
-// one it reads but builds no table from. names: every entry of the folder.
+// A folder entry the daemon passes over although it looks meant as a customer layout.
+// names: every entry of the folder.
 void check_name(report_t *report, const layout_build_t *build, const listed_entry_t &entry,
                 bool single_protocol, const std::set<std::string> &names);
+
+// Customer files whose use depends on the folder's listing order: two of one customer code,
+// and more than the daemon reads.
+void check_listing(report_t *report, const layout_build_t *build);

@@ -1,6 +1,9 @@
 // check's reading of the folder's file names: names meant as customer layouts that the daemon
-// passes over, and files it lists after its last table.
+// passes over, and customer files whose use depends on the order the folder lists them in.
 #include <ctype.h>
+
+#include <algorithm>
+#include <map>
 
 #include "core/protocol.h"
 #include "tool/check.h"
@@ -29,6 +32,9 @@ std::string repaired_name(const std::string &name, int32_t *protocol) {
     size_t end = s.find('.', prefix.size());
     std::string digits =
         s.substr(prefix.size(), end == std::string::npos ? end : end - prefix.size());
+    if (digits.compare(0, 2, "0x") == 0) {
+        digits.erase(0, 2);
+    }
     while (digits.size() > digits_wanted && digits[0] == '0') {
         digits.erase(0, 1);
     }
@@ -47,12 +53,6 @@ void check_name(report_t *report, const layout_build_t *build, const listed_entr
                 bool single_protocol, const std::set<std::string> &names) {
     std::string path = build->dir + "/" + entry.name;
     if (entry.customer_code >= 0) {
-        if (entry.table < 0) {
-            add(report, path, 0, k_warning,
-                "not read: the daemon builds at most %d customer tables, from the first files in "
-                "directory order, and this one comes after them",
-                k_max_customer_maps);
-        }
         return;
     }
     if (lower_dashless(entry.name).compare(0, 8, "customer") != 0) {
@@ -86,4 +86,50 @@ void check_name(report_t *report, const layout_build_t *build, const listed_entr
     }
     add(report, path, 0, k_warning, "not read: the name of a %s customer layout must %s%s",
         protocol_name(meant), reason.c_str(), hint.c_str());
+}
+
+namespace {
+
+// "a, b and c"
+std::string listed(const std::vector<std::string> &names) {
+    std::string text;
+    for (size_t i = 0; i < names.size(); i++) {
+        text += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
+    }
+    return text;
+}
+
+}  // namespace
+
+void check_listing(report_t *report, const layout_build_t *build) {
+    // The daemon takes customer files in its folder's listing order, which the box's
+    // filesystem decides: verdicts that hang on it would hold on this machine only.
+    std::map<int, std::vector<std::string>> by_code;
+    std::vector<std::string> all;
+    for (const listed_entry_t &entry : build->entries) {
+        if (entry.customer_code >= 0) {
+            by_code[entry.customer_code].push_back(entry.name);
+            all.push_back(entry.name);
+        }
+    }
+    for (auto &code : by_code) {
+        if (code.second.size() < 2) {
+            continue;
+        }
+        std::sort(code.second.begin(), code.second.end());
+        add(report, build->dir, 0, k_error,
+            "customer code 0x%s has %s files, %s: the daemon uses whichever the box's folder lists "
+            "first; keep one",
+            customer_code_text(build->protocol, code.first).c_str(),
+            code.second.size() == 2 ? "two" : std::to_string(code.second.size()).c_str(),
+            listed(code.second).c_str());
+    }
+    if (all.size() > static_cast<size_t>(k_max_customer_maps)) {
+        std::sort(all.begin(), all.end());
+        add(report, build->dir, 0, k_error,
+            "%zu %s customer files, and the daemon reads %d: which %d depends on the order the "
+            "box's folder lists them, the others are never used; keep %d at most: %s",
+            all.size(), protocol_name(build->protocol), k_max_customer_maps, k_max_customer_maps,
+            k_max_customer_maps, listed(all).c_str());
+    }
 }

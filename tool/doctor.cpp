@@ -13,12 +13,6 @@
 
 namespace {
 
-// The service's identity as dravoke.rc gives it (user nobody, groups uhid and input), in
-// Android's fixed ids. A box's ueventd gives /dev/uinput to uhid and /dev/input/* to input.
-constexpr uid_t k_service_uid = 9999;
-constexpr gid_t k_service_gids[] = {9999, 3011, 1004};
-const char k_service_identity[] = "the service (user nobody, groups uhid input)";
-
 // Android looks a device's key layout up by name in these folders, in this order, when its
 // vendor and product are 0, as the virtual keyboard's are.
 const char *const k_android_keylayout_dirs[] = {"/product/usr/keylayout",
@@ -37,50 +31,6 @@ void report(doctor_t *doctor, status_t status, const char *check, const std::str
     tool_print(doctor->out, "%-5s %s: %s\n", labels[status], check, text.c_str());
     fflush(doctor->out);
     doctor->counts[status]++;
-}
-
-std::string id_name(unsigned id) {
-    switch (id) {
-        case 0:
-            return "root";
-        case 1000:
-            return "system";
-        case 1004:
-            return "input";
-        case 3011:
-            return "uhid";
-        case 9999:
-            return "nobody";
-        default:
-            return std::to_string(id);
-    }
-}
-
-// "crw-rw---- root input", as ls shows a node.
-std::string describe_node(const struct stat &st) {
-    const char *type = S_ISCHR(st.st_mode)   ? "c"
-                       : S_ISDIR(st.st_mode) ? "d"
-                       : S_ISREG(st.st_mode) ? "-"
-                                             : "?";
-    std::string mode = type;
-    const char rwx[] = "rwxrwxrwx";
-    for (int bit = 0; bit < 9; bit++) {
-        mode += (st.st_mode & (0400 >> bit)) ? rwx[bit] : '-';
-    }
-    return mode + " " + id_name(st.st_uid) + " " + id_name(st.st_gid);
-}
-
-// Whether the service may open the node with these access bits (4 read, 2 write).
-bool service_may(const struct stat &st, unsigned access) {
-    if (st.st_uid == k_service_uid) {
-        return ((st.st_mode >> 6) & access) == access;
-    }
-    for (gid_t gid : k_service_gids) {
-        if (st.st_gid == gid) {
-            return ((st.st_mode >> 3) & access) == access;
-        }
-    }
-    return (st.st_mode & access) == access;
 }
 
 void check_uinput(doctor_t *doctor) {
@@ -194,6 +144,7 @@ void check_layouts(doctor_t *doctor, const tool_options_t *options, int32_t prot
     tool_options_t check = *options;
     check.protocols = {protocol};
     check.werror = false;
+    check.on_box = true;
     check_totals_t totals;
     run_check(&check, nullptr, &totals);
     std::string text = options->dir + ": " + totals.summary;

@@ -13,15 +13,27 @@ int linux_key_code(const char *name) {
     return found != end && strcmp(found->name, name) == 0 ? found->code : -1;
 }
 
+namespace {
+
+const char *label_of(const android_label_t *labels, int count, int code) {
+    const android_label_t *end = labels + count;
+    const android_label_t *found = std::lower_bound(
+        labels, end, code,
+        [](const android_label_t &label, int wanted) { return label.code < wanted; });
+    return found != end && found->code == code ? found->label : nullptr;
+}
+
+}  // namespace
+
 const char *android_label(int code) {
     // Android's generic layout leaves KEY_OK unmapped, yet remotes send it for the centre
     // button, and box layouts give it the centre's label, as the generic one does KEY_SELECT.
     if (code == KEY_OK) {
         return "DPAD_CENTER";
     }
-    const android_label_t *end = k_android_labels + k_android_label_count;
-    const android_label_t *found = std::lower_bound(
-        k_android_labels, end, code,
-        [](const android_label_t &label, int wanted) { return label.code < wanted; });
-    return found != end && found->code == code ? found->label : nullptr;
+    return label_of(k_android_labels, k_android_label_count, code);
+}
+
+const char *remote_label(int code) {
+    return label_of(k_remote_labels, k_remote_label_count, code);
 }

@@ -20,6 +20,10 @@ struct android_label_t {
 };
 extern const android_label_t k_android_labels[];  // sorted by code
 extern const int k_android_label_count;
+// The labels of keys whose meaning on a remote is not a keyboard's (KEY_HOME: HOME, not
+// MOVE_HOME), from the kernel's standard for IR keymaps.
+extern const android_label_t k_remote_labels[];  // sorted by code
+extern const int k_remote_label_count;
 
 struct library_remote_t {
     int32_t protocol;
@@ -35,3 +39,5 @@ int linux_key_code(const char *name);
 std::string nearest_linux_key(const std::string &name);
 // The Android key label for a Linux key code, or null when Android gives it none.
 const char *android_label(int code);
+// The Android label of a Linux key's meaning on a remote, or null when it is the generic one.
+const char *remote_label(int code);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <set>
 
 #include "core/protocol.h"
 #include "tool/customer_files.h"
@@ -38,6 +39,7 @@ struct import_t {
     std::map<std::pair<int32_t, int>, import_file_t> files;
     FILE *out;
     int not_written;
+    std::set<std::string> meanings_told;  // keys whose remote meaning was said
 };
 
 void note(import_t *import, const std::string &origin, const std::string &text) {
@@ -45,8 +47,10 @@ void note(import_t *import, const std::string &origin, const std::string &text) 
     import->not_written++;
 }
 
-// The standard layout's name for a Linux key, or "" with *why.
-std::string standard_name_of(const import_t *import, const std::string &key, std::string *why) {
+// The standard layout's name for a Linux key, the first that it has of: --map's, the generic
+// layout's label, the key's meaning on a remote (said once a run); or "" with *why.
+std::string standard_name_of(import_t *import, const std::string &key, const std::string &origin,
+                             std::string *why) {
     auto mapped = import->maps.find(key);
     if (mapped != import->maps.end()) {
         return mapped->second;
@@ -58,17 +62,47 @@ std::string standard_name_of(const import_t *import, const std::string &key, std
         return "";
     }
     const char *label = android_label(code);
-    if (label == nullptr) {
+    const char *meaning = remote_label(code);
+    if (standard_has(import->build, label)) {
+        return label;
+    }
+    if (standard_has(import->build, meaning)) {
+        if (import->meanings_told.insert(key).second) {
+            tool_print(import->out, "%s: note: %s written as %s, its meaning on a remote\n",
+                       origin.c_str(), key.c_str(), meaning);
+        }
+        return meaning;
+    }
+    // A key that none of them places is named with both of its labels.
+    std::string lacks = std::string(", which ") + k_standard_layout_file + " lacks";
+    if (label == nullptr && meaning == nullptr) {
         *why = key + " has no Android key label" + hint;
-        return "";
+    } else if (meaning == nullptr) {
+        *why = key + " is Android's " + label + lacks + hint;
+    } else if (label == nullptr) {
+        *why = key + " has no Android key label, and is " + meaning + " on a remote" + lacks + hint;
+    } else {
+        *why = key + " is Android's " + label + ", and " + meaning +
+               " on a remote: " + k_standard_layout_file + " has neither" + hint;
     }
-    bool at_zero;
-    if (standard_scancode_of(import->build, label, &at_zero) == 0) {
-        *why =
-            key + " is Android's " + label + ", which " + k_standard_layout_file + " lacks" + hint;
-        return "";
+    return "";
+}
+
+// Why a keymap's protocol is not imported. The library's "unknown" keymaps mostly keep the
+// command alone in a scancode: the remote's address, its customer code, is not in the file.
+std::string unimported_protocol_reason(const keytable_protocol_t &protocol) {
+    if (protocol.protocol != "unknown") {
+        return "the receiver decodes NEC and RC5 only";
     }
-    return label;
+    bool commands_alone = true;
+    for (const keytable_entry_t &entry : protocol.entries) {
+        commands_alone = commands_alone && entry.scancode <= 0xff;
+    }
+    return std::string(commands_alone ? "its scancodes carry no address"
+                                      : "the keymap does not say where its scancodes carry the "
+                                        "address") +
+           ", so the remote's customer code is unknown: 'dravoke-keymap learn' learns the remote "
+           "from its presses";
 }
 
 void import_protocol(import_t *import, const std::string &path, const keytable_t &table,
@@ -82,7 +116,7 @@ void import_protocol(import_t *import, const std::string &path, const keytable_t
         note(import, origin,
              "protocol " + name + " skipped (" + std::to_string(protocol.entries.size()) +
                  (protocol.entries.size() == 1 ? " key" : " keys") +
-                 "): the receiver decodes NEC and RC5 only");
+                 "): " + unimported_protocol_reason(protocol));
         return;
     }
     for (const keytable_entry_t &entry : protocol.entries) {
@@ -96,7 +130,7 @@ void import_protocol(import_t *import, const std::string &path, const keytable_t
             note(import, origin, entry.key + " not written: " + why);
             continue;
         }
-        std::string name = standard_name_of(import, entry.key, &why);
+        std::string name = standard_name_of(import, entry.key, origin, &why);
         if (name.empty()) {
             note(import, origin, std::string(scancode) + " not written: " + why);
             continue;
@@ -142,13 +176,23 @@ int parse_keymap_file(const std::string &path, keytable_t *table, FILE *err) {
     return 0;
 }
 
-int read_keymap(const std::string &arg, std::string *path, keytable_t *table, FILE *err) {
-    *path = arg;
-    // A library keymap may be named alone, as the tool's hints name it.
-    if (access(path->c_str(), F_OK) != 0 && arg.find('/') == std::string::npos) {
-        std::string in_library = std::string(g_keymap_library_dir) + "/" + arg;
-        *path = access(in_library.c_str(), F_OK) == 0 ? in_library : arg;
+// Where a keymap argument is: the file it names, else, for a name alone, the library's keymap of
+// that name, with or without ".toml", as the tool's hints name it; else the argument as given.
+std::string keymap_path_of(const std::string &arg) {
+    if (access(arg.c_str(), F_OK) == 0 || arg.find('/') != std::string::npos) {
+        return arg;
     }
+    for (const std::string &name : {arg, arg + ".toml"}) {
+        std::string in_library = std::string(g_keymap_library_dir) + "/" + name;
+        if (access(in_library.c_str(), F_OK) == 0) {
+            return in_library;
+        }
+    }
+    return arg;
+}
+
+int read_keymap(const std::string &arg, std::string *path, keytable_t *table, FILE *err) {
+    *path = keymap_path_of(arg);
     return parse_keymap_file(*path, table, err);
 }
 
@@ -281,7 +325,7 @@ int write_files(import_t *import, const std::string &out_dir) {
 
 int run_import(const tool_options_t *options, FILE *out, FILE *err) {
     auto build = std::make_unique<layout_build_t>();
-    import_t import = {build.get(), options, {}, {}, out, 0};
+    import_t import = {build.get(), options, {}, {}, out, 0, {}};
     for (const std::string &map : options->maps) {
         size_t equals = map.find('=');
         if (equals == 0 || equals == std::string::npos || equals + 1 == map.size()) {
@@ -296,8 +340,12 @@ int run_import(const tool_options_t *options, FILE *out, FILE *err) {
         import.maps[key] = map.substr(equals + 1);
     }
     if (build_layouts(options->dir.c_str(), options->protocols[0], build.get()) != 0) {
-        tool_print(err, "dravoke-keymap: cannot list %s: %s\n", options->dir.c_str(),
-                   strerror(build->dir_error));
+        // Off the box, the system folder is not there: the box's layouts are in its sources.
+        tool_print(err, "dravoke-keymap: cannot list %s: %s%s\n", options->dir.c_str(),
+                   strerror(build->dir_error),
+                   options->dir_given ? ""
+                                      : " (not on a box? --dir DIR names the folder of the "
+                                        "box's standard layout)");
         return 1;
     }
     std::string standard = standard_layout_path(build.get());

@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <stdint.h>
 #include <stdio.h>
+#include <sys/stat.h>
 
 #include <map>
 #include <memory>
@@ -70,6 +71,8 @@ std::string customer_code_text(int32_t protocol, int customer_code);
 // The lowest standard scancode above 0 bearing name, or 0; *at_zero tells whether the
 // standard layout gives it to scancode 0.
 int standard_scancode_of(const layout_build_t *build, const char *name, bool *at_zero);
+// Whether a button of that name gets a standard scancode; false for null.
+bool standard_has(const layout_build_t *build, const char *name);
 // A standard name equal to name but for letter case or one edit away, or "".
 std::string nearest_standard_name(const layout_build_t *build, const char *name);
 const char *linux_key_name(int code);
@@ -81,6 +84,13 @@ std::string printable(const std::string &text);
 // Every line the tool prints goes through here: printf's format, with the result's bytes
 // made printable but for the newlines that end lines.
 void tool_print(FILE *out, const char *format, ...) __attribute__((format(printf, 2, 3)));
+
+// The service as dravoke.rc runs it, for messages: "the service (user nobody, ...)".
+extern const char k_service_identity[];
+// Whether the service may open st's file with these access bits (4 read, 2 write, 1 search).
+bool service_may(const struct stat &st, unsigned access);
+// "crw-rw---- root input", as ls shows a node.
+std::string describe_node(const struct stat &st);
 
 // What the command line asked for, common to every command.
 struct tool_options_t {
@@ -97,6 +107,9 @@ struct tool_options_t {
     // import
     bool swap_address;
     std::vector<std::string> maps;  // "KEY_X=NAME"
+    // check: the folder is read as the daemon reads it on the box, by the service's user
+    // (doctor's check; the system folder is always).
+    bool on_box = false;
 };
 
 // What check found, in numbers and in its summary's words.

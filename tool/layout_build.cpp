@@ -5,6 +5,7 @@
 #include "core/paths.h"
 #include "core/protocol.h"
 #include "keymap/keymap_observer.h"
+#include "tool/key_tables.h"
 #include "tool/keymap_tool.h"
 
 namespace {
@@ -142,8 +143,29 @@ int standard_scancode_of(const layout_build_t *build, const char *name, bool *at
     return 0;
 }
 
+bool standard_has(const layout_build_t *build, const char *name) {
+    bool at_zero;
+    return name != nullptr && standard_scancode_of(build, name, &at_zero) != 0;
+}
+
 std::string nearest_standard_name(const layout_build_t *build, const char *name) {
+    // A Linux key name written for a label: the name import would give the key.
+    int code = linux_key_code(name);
+    for (const char *label : {android_label(code), remote_label(code)}) {
+        if (code >= 0 && standard_has(build, label)) {
+            return label;
+        }
+    }
+    // Android's own name for a label carries a prefix ("KEYCODE_BACK"); Linux's too.
     std::string wanted = lower(name);
+    for (std::string prefix : {"keycode_", "key_"}) {
+        if (wanted.size() > prefix.size() && wanted.compare(0, prefix.size(), prefix) == 0) {
+            wanted.erase(0, prefix.size());
+            break;
+        }
+    }
+    // One edit away from a name of one or two characters is any other such name.
+    bool edits = wanted.size() > 2;
     std::string one_edit;
     for (int i = 1; i < k_keymap_size; i++) {
         if (build->base[i].scancode == 0) {
@@ -153,7 +175,7 @@ std::string nearest_standard_name(const layout_build_t *build, const char *name)
         if (candidate == wanted) {
             return build->base[i].name;
         }
-        if (one_edit.empty() && edit_distance_at_most_one(candidate, wanted)) {
+        if (edits && one_edit.empty() && edit_distance_at_most_one(candidate, wanted)) {
             one_edit = build->base[i].name;
         }
     }

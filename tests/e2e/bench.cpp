@@ -1,5 +1,6 @@
-// What a user feels: latency from a raw code to its key against a bare forwarder, and
-// the daemon's idle wake-ups. Prints figures; only loss and order are judged.
+// What a user feels: latency from a raw code to its key against a bare forwarder and against
+// the design floor, a forwarder that polls before each read as the daemon's loop does; and the
+// daemon's idle wake-ups. Prints figures; only loss and order are judged.
 #include <fcntl.h>
 #include <poll.h>
 #include <sched.h>
@@ -170,14 +171,25 @@ stats_t stats_of(std::vector<int64_t> v) {
     return s;
 }
 
-void print_line(const char *what, const remapper_t &d, const remapper_t &f, bool burst) {
+// The daemon against the bare forwarder, then against the design floor: the polling
+// forwarder, one event a wake-up as the daemon's loop; what is left over it is the
+// implementation's share.
+void print_lines(const char *what, const remapper_t &d, const remapper_t &f, const remapper_t &p,
+                 bool burst) {
     stats_t sd = stats_of(burst ? d.burst_ns : d.single_ns);
     stats_t sf = stats_of(burst ? f.burst_ns : f.single_ns);
+    stats_t sp = stats_of(burst ? p.burst_ns : p.single_ns);
+    auto ratio = [&sd](const stats_t &s) {
+        return s.median_us > 0 ? sd.median_us / s.median_us : 0.0;
+    };
     printf(
         "bench: %-14s dravoke median %7.1f us p99 %7.1f us | forwarder median %7.1f us "
         "p99 %7.1f us | median ratio %.2f\n",
-        what, sd.median_us, sd.p99_us, sf.median_us, sf.p99_us,
-        sf.median_us > 0 ? sd.median_us / sf.median_us : 0.0);
+        what, sd.median_us, sd.p99_us, sf.median_us, sf.p99_us, ratio(sf));
+    printf(
+        "bench: floor, %-14s polling forwarder median %7.1f us p99 %7.1f us | dravoke's "
+        "median ratio %.2f\n",
+        what, sp.median_us, sp.p99_us, ratio(sp));
 }
 
 int set_clock(int fd) {
@@ -194,26 +206,35 @@ int run_bench() {
 
     source_t receiver;
     source_t forward_source;
+    source_t poll_source;
     if (create_source(k_receiver_name, &receiver) != 0 ||
-        create_source("e2e-forwarder-source", &forward_source) != 0) {
+        create_source("e2e-forwarder-source", &forward_source) != 0 ||
+        create_source("e2e-poll-forwarder-source", &poll_source) != 0) {
         check("bench: stand-in sources created", false, "uinput refused a device");
         return -1;
     }
     daemon_t daemon;
     daemon_t forwarder;
+    daemon_t poll_forwarder;
     start_daemon(&daemon, "bench");
     start_program(&forwarder, "forwarder", k_forwarder_path, forward_source.node.c_str());
+    start_command(&poll_forwarder, "poll-forwarder",
+                  {k_forwarder_path, "--poll", poll_source.node});
     int daemon_out = open_input_by_name(k_keyboard_name, 5000, nullptr);
     int forward_out = open_input_by_name("e2e-forwarder-out", 5000, nullptr);
-    bool ready = daemon_out >= 0 && forward_out >= 0 &&
+    int poll_out = open_input_by_name("e2e-poll-forwarder-out", 5000, nullptr);
+    bool ready = daemon_out >= 0 && forward_out >= 0 && poll_out >= 0 &&
                  wait_fd_open(daemon.pid, receiver.node, true, 5000) &&
                  wait_fd_open(forwarder.pid, forward_source.node, true, 5000) &&
+                 wait_fd_open(poll_forwarder.pid, poll_source.node, true, 5000) &&
                  wait_idle(daemon.pid, 2000);
-    if (!check("bench: daemon and forwarder running", ready,
+    if (!check("bench: daemon and forwarders running", ready,
                "daemon log:\n" + read_file(daemon.err_path) + "forwarder log:\n" +
-                   read_file(forwarder.err_path))) {
+                   read_file(forwarder.err_path) + "polling forwarder log:\n" +
+                   read_file(poll_forwarder.err_path))) {
         stop_daemon(&daemon);
         stop_daemon(&forwarder);
+        stop_daemon(&poll_forwarder);
         return -1;
     }
 
@@ -237,7 +258,13 @@ int run_bench() {
     f.source_reader = open(forward_source.node.c_str(), O_RDONLY | O_NONBLOCK);
     f.output_reader = forward_out;
     f.translates = false;
-    for (remapper_t *r : {&d, &f}) {
+    remapper_t p = f;
+    p.name = "polling forwarder";
+    p.source = &poll_source;
+    p.source_reader = open(poll_source.node.c_str(), O_RDONLY | O_NONBLOCK);
+    p.output_reader = poll_out;
+    remapper_t *const remappers[] = {&d, &f, &p};
+    for (remapper_t *r : remappers) {
         set_clock(r->source_reader);
         set_clock(r->output_reader);
         drain(r->source_reader);
@@ -247,41 +274,44 @@ int run_bench() {
     struct sched_param idle = {0};
     sched_setscheduler(0, SCHED_IDLE, &idle);
     uint64_t started = now_ms();
+    // Each goes first in turn.
     for (int round = 0; round < k_rounds; round++) {
-        remapper_t *first = (round % 2 == 0) ? &d : &f;
-        remapper_t *second = (round % 2 == 0) ? &f : &d;
-        run_round(first, round);
-        run_round(second, round);
+        for (int i = 0; i < 3; i++) {
+            run_round(remappers[(round + i) % 3], round);
+        }
     }
     struct sched_param normal = {0};
     sched_setscheduler(0, SCHED_OTHER, &normal);
 
     printf(
-        "bench: %d keys one at a time and %d in bursts of %d per remapper, %d alternating "
-        "rounds, %.1f s\n",
+        "bench: %d keys one at a time and %d in bursts of %d per remapper, %d rounds, each "
+        "remapper first in turn, %.1f s\n",
         k_rounds * k_single_per_round, k_rounds * k_bursts_per_round * k_burst, k_burst, k_rounds,
         static_cast<double>(now_ms() - started) / 1000.0);
-    print_line("one at a time", d, f, false);
-    print_line("bursts of 16", d, f, true);
+    print_lines("one at a time", d, f, p, false);
+    print_lines("bursts of 16", d, f, p, true);
     // How much of a burst arrived at once: near zero when it was queued whole.
     printf(
         "bench: a burst's 16 raw codes spread over a median of %.1f us (dravoke rounds), "
-        "%.1f us (forwarder rounds)\n",
-        stats_of(d.spread_ns).median_us, stats_of(f.spread_ns).median_us);
-    for (const remapper_t *r : {&d, &f}) {
+        "%.1f us (forwarder rounds), %.1f us (polling forwarder rounds)\n",
+        stats_of(d.spread_ns).median_us, stats_of(f.spread_ns).median_us,
+        stats_of(p.spread_ns).median_us);
+    for (const remapper_t *r : remappers) {
         char detail[96];
         snprintf(detail, sizeof(detail), "%d lost%s, %d wrong or out of order", r->lost,
                  r->lost >= k_lost_limit ? " (gave up)" : "", r->misordered);
         check(std::string("bench: ") + r->name + " lost nothing, kept the order",
               r->lost == 0 && r->misordered == 0, detail);
     }
-    close(d.source_reader);
-    close(f.source_reader);
-    close(daemon_out);
-    close(forward_out);
+    for (const remapper_t *r : remappers) {
+        close(r->source_reader);
+        close(r->output_reader);
+    }
     stop_daemon(&daemon);
     stop_daemon(&forwarder);
+    stop_daemon(&poll_forwarder);
     destroy_source(&receiver);
     destroy_source(&forward_source);
+    destroy_source(&poll_source);
     return 0;
 }

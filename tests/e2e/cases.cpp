@@ -184,6 +184,7 @@ int run_cases() {
     run_nec_session();
     run_node_outlives_device();
     run_standby_from_kernel_only();
+    run_other_devices_uevents();
     run_second_receiver_takes_over();
     run_inotify_overflow();
     run_keymap_watch();

@@ -94,3 +94,4 @@ void run_import_case();
 void run_standby_from_kernel_only();  // cases_hardening.cpp
 void run_second_receiver_takes_over();
 void run_inotify_overflow();
+void run_other_devices_uevents();  // cases_other_uevents.cpp

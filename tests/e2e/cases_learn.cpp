@@ -184,7 +184,7 @@ void run_import_case() {
     std::string printed = read_file(import.out_path) + read_file(import.err_path);
     check("import: writes a library remote's file into the folder given",
           ran && import.status == 0 &&
-              printed.find("wrote /system/usr/keylayout/customer_ir_7f80.kl: 11 buttons") !=
+              printed.find("wrote /system/usr/keylayout/customer_ir_7f80.kl: 12 buttons") !=
                   std::string::npos,
           "status " + std::to_string(import.status) + "; it printed:\n" + printed);
     daemon_t again;
@@ -199,14 +199,16 @@ void run_import_case() {
     session_t s;
     if (create_receiver("import", &receiver) && open_session(&s, "imported-daemon") &&
         wait_fd_open(s.daemon.pid, receiver.node, true, 2000)) {
-        // beelink_gs1: 0x8051 KEY_POWER, 0x8026 KEY_UP, 0x800d KEY_OK, 0x801b KEY_BACK.
+        // beelink_gs1: 0x8051 KEY_POWER, 0x8026 KEY_UP, 0x800d KEY_OK, 0x801b KEY_BACK, and
+        // 0x8053 KEY_HOME, the remote's Home.
         run_key_cases(&s, &receiver,
                       {{"import: the daemon translates the imported remote's buttons",
                         {nec_raw(0x7f80, 0x51, true), nec_raw(0x7f80, 0x51, false),
                          nec_raw(0x7f80, 0x26, true), nec_raw(0x7f80, 0x26, false),
                          nec_raw(0x7f80, 0x0d, true), nec_raw(0x7f80, 0x0d, false),
-                         nec_raw(0x7f80, 0x1b, true), nec_raw(0x7f80, 0x1b, false)},
-                        "+116 -116 +103 -103 +28 -28 +158 -158"}});
+                         nec_raw(0x7f80, 0x1b, true), nec_raw(0x7f80, 0x1b, false),
+                         nec_raw(0x7f80, 0x53, true), nec_raw(0x7f80, 0x53, false)},
+                        "+116 -116 +103 -103 +28 -28 +158 -158 +102 -102"}});
     }
     close_session(&s);
     destroy_source(&receiver);

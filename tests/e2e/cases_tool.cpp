@@ -142,6 +142,13 @@ void run_doctor_states() {
              [&] { write_layouts(layouts); },
              "FAIL  key layouts: /system/usr/keylayout: NEC: 0 tables, 0 buttons translated; 0 "
              "warnings, 1 error; first: no NEC customer layout (customer_ir_XXXX.kl)"},
+            // The daemon reads it as nobody, though root reads it.
+            {"customer layout unreadable by the service",
+             [] { chmod("/system/usr/keylayout/customer_ir_7F01.kl", 0600); },
+             [] { chmod("/system/usr/keylayout/customer_ir_7F01.kl", 0644); },
+             "FAIL  key layouts: /system/usr/keylayout: NEC: 1 table, 7 buttons translated; 0 "
+             "warnings, 1 error; first: customer_ir_7F01.kl: mode -rw------- root root: the "
+             "service (user nobody, groups uhid input) cannot read it"},
         };
         for (const auto &state : states) {
             state.break_it();

@@ -133,7 +133,8 @@ void show_import(daemon_t *daemon, int *keyboard, const source_t *receiver) {
     printf(
         "\n>>> A remote that the Linux keymap library describes (beelink_gs1, NEC customer\n"
         "    0x7f80): import writes its file, with each Linux key under the Android label\n"
-        "    that the standard layout has, and names every key it leaves out\n");
+        "    that the standard layout has, or else its meaning on a remote (KEY_HOME: HOME),\n"
+        "    and names every key it leaves out\n");
     show_command(std::string(k_keymap_tool_path) + " import --dir " + k_keylayout_dir +
                  " beelink_gs1.toml");
     printf("\n>>> The daemon restarted (adb shell 'stop dravoke; start dravoke') reads it\n");
@@ -144,6 +145,8 @@ void show_import(daemon_t *daemon, int *keyboard, const source_t *receiver) {
           80);
     press(receiver, *keyboard, "beelink_gs1's remote: KEY_OK (0x800d), Android's DPAD_CENTER",
           0x7f80, 0x0d, 80);
+    press(receiver, *keyboard, "beelink_gs1's remote: KEY_HOME (0x8053), HOME on a remote", 0x7f80,
+          0x53, 80);
 }
 
 // A remote without a file: learn asks for each standard name in turn.

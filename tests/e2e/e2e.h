@@ -118,6 +118,11 @@ int multicast_uevent(uint32_t group, const std::vector<std::string> &fields);
 // that header names ("change@/devices/..."), with these variables after the kernel's ACTION,
 // DEVPATH and SUBSYSTEM.
 int raise_hdmi_uevent(const std::string &header, const std::vector<std::string> &vars);
+// Uevents raised by the kernel through the stand-in module, in one write: count of them, of
+// its device at devpath ("/devices/..."), with this action ("add", "change", ...) and these
+// variables.
+int raise_uevents(const std::string &devpath, const char *action, int count,
+                  const std::vector<std::string> &vars);
 // A non-blocking socket of the kernel's multicast group, to see the datagrams the daemon gets;
 // and the fields of the first one on it whose first field is header, with its sender's port
 // (none when no such datagram came in time).

@@ -1,19 +1,22 @@
-// The bare forwarder the daemon's latency is compared with: read one event, and for each
-// raw code write one key with its SYN_REPORT to a virtual keyboard of its own. No lookup,
-// no poll, nothing else.
+// The references the daemon's latency is compared with. The bare forwarder: read one event,
+// and for each raw code write one key with its SYN_REPORT to a virtual keyboard of its own;
+// no lookup, no poll, nothing else. With --poll, the design floor: the same with a poll
+// before each read of one event, as the daemon's loop does.
 #include <fcntl.h>
 #include <linux/uinput.h>
+#include <poll.h>
 #include <stdio.h>
 #include <string.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 int main(int argc, char **argv) {
-    if (argc != 2) {
-        fprintf(stderr, "usage: e2e-forwarder SOURCE-NODE\n");
+    int polls = argc == 3 && strcmp(argv[1], "--poll") == 0;
+    if (argc != 2 + polls) {
+        fprintf(stderr, "usage: e2e-forwarder [--poll] SOURCE-NODE\n");
         return 2;
     }
-    int in = open(argv[1], O_RDONLY);
+    int in = open(argv[1 + polls], O_RDONLY);
     int out = open("/dev/uinput", O_WRONLY);
     if (in < 0 || out < 0) {
         perror("e2e-forwarder: open");
@@ -22,7 +25,8 @@ int main(int argc, char **argv) {
     struct uinput_setup setup;
     memset(&setup, 0, sizeof(setup));
     setup.id.bustype = BUS_VIRTUAL;
-    snprintf(setup.name, sizeof(setup.name), "e2e-forwarder-out");
+    snprintf(setup.name, sizeof(setup.name),
+             polls ? "e2e-poll-forwarder-out" : "e2e-forwarder-out");
     ioctl(out, UI_SET_EVBIT, EV_KEY);
     for (int code = 1; code < 256; code++) {
         ioctl(out, UI_SET_KEYBIT, code);
@@ -35,7 +39,9 @@ int main(int argc, char **argv) {
     struct input_event key[2];
     memset(key, 0, sizeof(key));
     key[0].type = EV_KEY;
-    while (read(in, &ev, sizeof(ev)) == (ssize_t)sizeof(ev)) {
+    struct pollfd ready = {in, POLLIN, 0};
+    while ((!polls || poll(&ready, 1, -1) == 1) &&
+           read(in, &ev, sizeof(ev)) == (ssize_t)sizeof(ev)) {
         if (ev.type != EV_MSC) {
             continue;
         }

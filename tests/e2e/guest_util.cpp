@@ -141,27 +141,46 @@ int multicast_uevent(uint32_t group, const std::vector<std::string> &fields) {
     return send_user_uevent(0, group, fields);
 }
 
+namespace {
+
+// One write to a file of the stand-in module's device at devpath ("/devices/...").
+int write_stand_in(const std::string &devpath, const char *file, const std::string &text) {
+    int fd = open(("/sys" + devpath + "/" + file).c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return -1;
+    }
+    ssize_t n = write(fd, text.data(), text.size());
+    int saved = errno;
+    close(fd);
+    errno = saved;
+    return n == static_cast<ssize_t>(text.size()) ? 0 : -1;
+}
+
+std::string variable_lines(const std::vector<std::string> &vars) {
+    std::string lines;
+    for (const auto &v : vars) {
+        lines += v + "\n";
+    }
+    return lines;
+}
+
+}  // namespace
+
 int raise_hdmi_uevent(const std::string &header, const std::vector<std::string> &vars) {
     static const char action[] = "change@";
     if (header.compare(0, strlen(action), action) != 0) {
         errno = EINVAL;
         return -1;
     }
-    std::string lines;
-    for (const auto &v : vars) {
-        lines += v + "\n";
-    }
     // One write: one uevent.
-    int fd = open(("/sys" + header.substr(strlen(action)) + "/change_uevent").c_str(),
-                  O_WRONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return -1;
-    }
-    ssize_t n = write(fd, lines.data(), lines.size());
-    int saved = errno;
-    close(fd);
-    errno = saved;
-    return n == static_cast<ssize_t>(lines.size()) ? 0 : -1;
+    return write_stand_in(header.substr(strlen(action)), "change_uevent", variable_lines(vars));
+}
+
+int raise_uevents(const std::string &devpath, const char *action, int count,
+                  const std::vector<std::string> &vars) {
+    return write_stand_in(
+        devpath, "raise_uevents",
+        std::string(action) + " " + std::to_string(count) + "\n" + variable_lines(vars));
 }
 
 int listen_kernel_uevents() {

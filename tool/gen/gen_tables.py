@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """Writes the tool's generated tables from their sources, then formats them.
 
-    python3 tool/gen/gen_tables.py [--labels TSV] [--library DIR] [--header H]
+    python3 tool/gen/gen_tables.py [--labels TSV] [--meanings TSV] [--library DIR] [--header H]
 
 - tool/linux_key_names.cpp and tool/linux_key_codes.cpp from <linux/input-event-codes.h>;
 - tool/android_key_labels.cpp from the Linux key code -> Android label TSV (the facts of
   Android's generic key layout);
+- tool/remote_key_labels.cpp from the TSV of the Android labels of keys whose meaning on a
+  remote differs from a keyboard's (the kernel's standard for IR keymaps);
 - tool/keymap_library_index.cpp from the Linux remote keymap library (Debian's ir-keytable,
   /lib/udev/rc_keymaps): which remotes use which customer code, by the rules of
   `dravoke-keymap import` (tool/keymap_import.cpp), checked against it by the tool's tests.
@@ -75,20 +77,23 @@ def write_key_codes(keys, header):
             "const int k_linux_key_count = sizeof(k_linux_keys) / sizeof(k_linux_keys[0]);\n")
 
 
-def write_labels(tsv):
+def label_rows(tsv):
+    """(code, label) of a TSV whose first column is the code and whose last is the label."""
     rows = []
     for line in open(tsv):
         if line.startswith("#") or line.startswith("code\t") or not line.strip():
             continue
-        code, label = line.rstrip("\n").split("\t")
-        rows.append((int(code), label))
-    rows.sort()
-    body = "".join('    {%d, "%s"},\n' % r for r in rows)
+        fields = line.rstrip("\n").split("\t")
+        rows.append((int(fields[0]), fields[-1]))
+    return "".join('    {%d, "%s"},\n' % r for r in sorted(rows))
+
+
+def write_labels(tsv, table, comment):
     return (first_line(os.path.basename(tsv)) +
             '#include "tool/key_tables.h"\n\n'
-            "// Linux key code -> the label Android's generic key layout gives it, sorted by code.\n"
-            "const android_label_t k_android_labels[] = {\n" + body + "};\n"
-            "const int k_android_label_count = sizeof(k_android_labels) / sizeof(k_android_labels[0]);\n")
+            "// " + comment + ", sorted by code.\n"
+            "const android_label_t %s[] = {\n" % table + label_rows(tsv) + "};\n"
+            "const int %s_count = sizeof(%s) / sizeof(%s[0]);\n" % (table[:-1], table, table))
 
 
 NEC, RC5 = 0, 1
@@ -146,13 +151,19 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--header", default="/usr/include/linux/input-event-codes.h")
     parser.add_argument("--labels", default=os.path.join(TOOL, "../../shared/keys/linux-key-to-android-label.tsv"))
+    parser.add_argument("--meanings", default=os.path.join(TOOL, "../../shared/keys/linux-remote-key-meanings.tsv"))
     parser.add_argument("--library", default="/lib/udev/rc_keymaps")
     args = parser.parse_args()
     keys = linux_keys(args.header)
     outputs = {
         "linux_key_names.cpp": write_key_names(keys, "<linux/input-event-codes.h>"),
         "linux_key_codes.cpp": write_key_codes(keys, "<linux/input-event-codes.h>"),
-        "android_key_labels.cpp": write_labels(args.labels),
+        "android_key_labels.cpp": write_labels(
+            args.labels, "k_android_labels", "Linux key code -> the label Android's generic key layout gives it"),
+        "remote_key_labels.cpp": write_labels(
+            args.meanings, "k_remote_labels",
+            "Linux key code -> the Android label of the key's meaning on a remote, where the generic\n"
+            "// layout gives a keyboard's meaning or none"),
         "keymap_library_index.cpp": write_library(args.library),
     }
     for name, text in outputs.items():
