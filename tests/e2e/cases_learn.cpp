@@ -81,9 +81,7 @@ std::string drive_learn(daemon_t *learn, const std::vector<std::string> &args, s
                  wait_fd_open(learn->pid, receiver->node, true, 2000);
         }
         ok = ok && (step.reply == nullptr || wait_file_has(learn->out_path, step.reply, 5000));
-        failed_at = ok ? ""
-                       : "step " + std::to_string(i) + ": " +
-                             (step.reply != nullptr ? step.reply : "not taken");
+        failed_at = ok ? "" : "step " + std::to_string(i);
     }
     close(answers[1]);
     wait_exit(learn, 10000);
