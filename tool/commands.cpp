@@ -108,11 +108,13 @@ const command_t k_commands[] = {
      "named and skipped. Each Linux key gets the first name that the standard layout of DIR\n"
      "(default %s) has of: --map's, the label Android's generic layout\n"
      "gives it, its meaning on a remote (KEY_HOME: HOME). Every key not written is named with\n"
-     "the reason. Then check's diagnostics on the result.\n"
-     "Exit status: 0 files written, 1 nothing written, 2 bad usage or an unreadable keymap.\n"
+     "the reason. Then check's diagnostics on the result. Each file is written whole or not at\n"
+     "all.\n"
+     "Exit status: 0 every file written, 1 any not written, 2 bad usage or an unreadable keymap.\n"
      "\n"
      "--out DIR          where to write (default: DIR of --dir when given, else the current one)\n"
-     "--force            overwrite files that exist; without it nothing is written then\n"
+     "--force            replace a file of the same customer code, in DIR or --out, under its\n"
+     "                   own name; without it nothing is written then\n"
      "--map KEY_X=NAME   give the Linux key KEY_X the standard layout's NAME\n"
      "--swap-address     turn the two address bytes round, for a receiver that keeps them the\n"
      "                   other way\n",
@@ -123,11 +125,12 @@ const command_t k_commands[] = {
      "Walks through the standard layout's names (DIR, default %s) and\n"
      "learns the new remote's button for each from the receiver, beside the daemon and without\n"
      "grabbing it: press the button, or answer on standard input (Enter: skip, b: back,\n"
-     "q: finish). The first press fixes the customer code; when a file for it exists, learning\n"
-     "starts from it. On q, end of input or the last name, writes the customer layout into\n"
-     "--out (default: the current folder; an existing file only with --force), checks it with\n"
-     "the standard layout, and says how to install it.\n"
-     "Exit status: 0 file written, 1 nothing written, 2 bad usage.\n",
+     "q: finish). The first press fixes the customer code; when a file for it exists, in DIR or\n"
+     "--out, learning refuses, or with --force starts from it and replaces it. On q, end of\n"
+     "input or the last name, writes the customer layout into --out (default: the current\n"
+     "folder), checks it with the standard layout, and says how to install it; when it cannot\n"
+     "be written, prints its lines instead.\n"
+     "Exit status: 0 file written, 1 nothing written, 2 bad usage or --out not writable.\n",
      run_learn_command, false, nullptr, false, true, false},
 };
 

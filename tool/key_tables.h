@@ -5,6 +5,8 @@
 
 #include <stdint.h>
 
+#include <string>
+
 struct linux_key_t {
     const char *name;
     int code;
@@ -33,6 +35,8 @@ extern const int k_library_remote_count;
 
 // The code of a Linux key or button name ("KEY_POWER"), aliases included, or -1.
 int linux_key_code(const char *name);
+// The Linux key name nearest to name, letter case ignored, or "" when none is near.
+std::string nearest_linux_key(const std::string &name);
 // The Android key label for a Linux key code, or null when Android gives it none.
 const char *android_label(int code);
 // The Android label of a Linux key's meaning on a remote, or null when it is the generic one.

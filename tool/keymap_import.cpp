@@ -4,14 +4,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <set>
 
 #include "core/protocol.h"
+#include "tool/customer_files.h"
 #include "tool/key_tables.h"
 #include "tool/keymap_tool.h"
 #include "tool/keytable.h"
+#include "tool/safe_files.h"
 
 namespace {
 
@@ -151,6 +154,28 @@ void import_protocol(import_t *import, const std::string &path, const keytable_t
     }
 }
 
+// Keymaps of the library are a few KiB; a limit far above them keeps a device or a runaway
+// file from filling memory.
+constexpr size_t k_max_keymap_bytes = 1 << 20;
+
+int parse_keymap_file(const std::string &path, keytable_t *table, FILE *err) {
+    std::string text;
+    std::string why;
+    if (read_regular_file(path, k_max_keymap_bytes, &text, &why) != 0) {
+        tool_print(err, "dravoke-keymap: cannot read %s: %s\n", path.c_str(), why.c_str());
+        return -1;
+    }
+    keytable_error_t error;
+    if (parse_keytable(text, path, table, &error) != 0) {
+        std::string place = path;
+        place += error.line > 0 ? ":" + std::to_string(error.line) : "";
+        place += error.column > 0 ? ":" + std::to_string(error.column) : "";
+        tool_print(err, "%s: error: %s\n", place.c_str(), error.text.c_str());
+        return -1;
+    }
+    return 0;
+}
+
 // Where a keymap argument is: the file it names, else, for a name alone, the library's keymap of
 // that name, with or without ".toml", as the tool's hints name it; else the argument as given.
 std::string keymap_path_of(const std::string &arg) {
@@ -168,31 +193,7 @@ std::string keymap_path_of(const std::string &arg) {
 
 int read_keymap(const std::string &arg, std::string *path, keytable_t *table, FILE *err) {
     *path = keymap_path_of(arg);
-    FILE *file = fopen(path->c_str(), "re");
-    if (file == nullptr) {
-        tool_print(err, "dravoke-keymap: cannot read %s: %s\n", path->c_str(), strerror(errno));
-        return -1;
-    }
-    std::string text;
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof(buffer), file)) > 0;) {
-        text.append(buffer, n);
-    }
-    bool failed = ferror(file) != 0;
-    fclose(file);
-    if (failed) {
-        tool_print(err, "dravoke-keymap: cannot read %s: read error\n", path->c_str());
-        return -1;
-    }
-    keytable_error_t error;
-    if (parse_keytable(text, *path, table, &error) != 0) {
-        std::string place = *path;
-        place += error.line > 0 ? ":" + std::to_string(error.line) : "";
-        place += error.column > 0 ? ":" + std::to_string(error.column) : "";
-        tool_print(err, "%s: error: %s\n", place.c_str(), error.text.c_str());
-        return -1;
-    }
-    return 0;
+    return parse_keymap_file(*path, table, err);
 }
 
 int usage(FILE *err, const std::string &message) {
@@ -214,6 +215,112 @@ std::string file_text(const import_file_t &file) {
     return text;
 }
 
+// A file to write, under the name it gets.
+struct planned_file_t {
+    const import_file_t *file;
+    std::string name;
+};
+
+// The files that may be written: never over a file of the same customer code, in any digit
+// case, without --force, and never more of a protocol than the daemon reads, counting those
+// in the key layout folder. Those that may not are named, in *refused. Returns -1 when a file
+// exists without --force: then nothing at all is written.
+int plan_files(import_t *import, const std::string &out_dir, std::vector<planned_file_t> *planned,
+               std::vector<std::string> *refused) {
+    const tool_options_t *options = import->options;
+    std::map<int32_t, std::vector<customer_file_t>> in_layouts;  // by protocol
+    std::map<int32_t, size_t> used;                              // files the daemon would read
+    bool clobbers = false;
+    for (const auto &entry : import->files) {
+        const import_file_t &file = entry.second;
+        customer_target_t target =
+            find_customer_target(out_dir, options->dir, file.protocol, file.customer_code);
+        if (in_layouts.count(file.protocol) == 0) {
+            in_layouts[file.protocol] = list_customer_files(options->dir, file.protocol);
+            used[file.protocol] = in_layouts[file.protocol].size();
+        }
+        const std::vector<customer_file_t> &present = in_layouts[file.protocol];
+        bool replaces = std::any_of(present.begin(), present.end(), [&](const customer_file_t &f) {
+            return f.customer_code == file.customer_code;
+        });
+        if (!replaces && used[file.protocol] >= static_cast<size_t>(k_max_customer_maps)) {
+            tool_print(import->out,
+                       "%s/%s: error: not written: the daemon reads at most %d %s customer "
+                       "files, and %s would hold more\n",
+                       out_dir.c_str(), target.name.c_str(), k_max_customer_maps,
+                       protocol_name(file.protocol), options->dir.c_str());
+            refused->push_back(target.name);
+            continue;
+        }
+        used[file.protocol] += replaces ? 0 : 1;
+        std::string path = out_dir + "/" + target.name;
+        for (const std::string &existing : target.existing) {
+            if (options->force) {
+                break;
+            }
+            std::string code = customer_code_text(file.protocol, file.customer_code);
+            tool_print(
+                import->out, "%s: error: exists%s; --force %s\n", existing.c_str(),
+                existing == path ? "" : (", for customer 0x" + code).c_str(),
+                existing == path ? "overwrites it" : ("writes " + path + " to replace it").c_str());
+            clobbers = true;
+        }
+        planned->push_back({&file, target.name});
+    }
+    return clobbers ? -1 : 0;
+}
+
+// Writes each file whole or not at all, then checks those written. Exit status 0 only when
+// every file was written.
+int write_files(import_t *import, const std::string &out_dir) {
+    const tool_options_t *options = import->options;
+    FILE *out = import->out;
+    std::vector<planned_file_t> planned;
+    std::vector<std::string> refused;
+    if (plan_files(import, out_dir, &planned, &refused) != 0) {
+        tool_print(out, "import: nothing written\n");
+        return 1;
+    }
+    std::vector<std::string> written;
+    std::vector<int32_t> protocols;
+    int buttons = 0;
+    for (const planned_file_t &planned_file : planned) {
+        const import_file_t &file = *planned_file.file;
+        std::string path = out_dir + "/" + planned_file.name;
+        if (write_file_atomically(out_dir, planned_file.name, file_text(file)) != 0) {
+            tool_print(out, "%s: error: cannot write: %s\n", path.c_str(), strerror(errno));
+            refused.push_back(planned_file.name);
+            continue;
+        }
+        tool_print(out, "wrote %s: %zu button%s (%s customer 0x%s)\n", path.c_str(),
+                   file.lines.size(), file.lines.size() == 1 ? "" : "s",
+                   protocol_name(file.protocol),
+                   customer_code_text(file.protocol, file.customer_code).c_str());
+        if (options->protocols.size() == 1 && options->protocols[0] != file.protocol) {
+            tool_print(out,
+                       "%s: note: an %s layout, and the receiver decodes %s (%s): the daemon "
+                       "does not read it\n",
+                       path.c_str(), protocol_name(file.protocol),
+                       protocol_name(options->protocols[0]), options->protocol_origin.c_str());
+        }
+        written.push_back(planned_file.name);
+        protocols.push_back(file.protocol);
+        buttons += static_cast<int>(file.lines.size());
+    }
+    if (!written.empty()) {
+        check_written(options, out_dir, written, protocols, out);
+    }
+    std::string not_written;
+    for (const std::string &name : refused) {
+        not_written +=
+            (not_written.empty() ? ", " + std::to_string(refused.size()) + " not: " : ", ") + name;
+    }
+    tool_print(out, "import: %zu file%s written, %d buttons%s; %d key%s not written\n",
+               written.size(), written.size() == 1 ? "" : "s", buttons, not_written.c_str(),
+               import->not_written, import->not_written == 1 ? "" : "s");
+    return refused.empty() ? 0 : 1;
+}
+
 }  // namespace
 
 int run_import(const tool_options_t *options, FILE *out, FILE *err) {
@@ -224,7 +331,13 @@ int run_import(const tool_options_t *options, FILE *out, FILE *err) {
         if (equals == 0 || equals == std::string::npos || equals + 1 == map.size()) {
             return usage(err, "--map takes KEY_X=NAME, not '" + map + "'");
         }
-        import.maps[map.substr(0, equals)] = map.substr(equals + 1);
+        std::string key = map.substr(0, equals);
+        if (linux_key_code(key.c_str()) < 0) {
+            std::string nearest = nearest_linux_key(key);
+            return usage(err, "--map " + map + ": " + key + " is not a Linux key name" +
+                                  (nearest.empty() ? "" : " (did you mean " + nearest + "?)"));
+        }
+        import.maps[key] = map.substr(equals + 1);
     }
     if (build_layouts(options->dir.c_str(), options->protocols[0], build.get()) != 0) {
         // Off the box, the system folder is not there: the box's layouts are in its sources.
@@ -265,70 +378,18 @@ int run_import(const tool_options_t *options, FILE *out, FILE *err) {
             import_protocol(&import, keymap.first, keymap.second, protocol);
         }
     }
+    if (options->swap_address &&
+        std::none_of(import.files.begin(), import.files.end(),
+                     [](const auto &file) { return file.second.protocol == k_ir_protocol_nec; })) {
+        tool_print(out, "note: --swap-address applies to NEC only, and no NEC file is written\n");
+    }
     if (import.files.empty()) {
         tool_print(out, "import: nothing to write: no key of %s\n",
                    options->args.size() == 1 ? "the keymap" : "the keymaps");
         return 1;
     }
-
-    // Never over a file without --force; then nothing at all is written.
     std::string out_dir = !options->out_dir.empty() ? options->out_dir
                           : options->dir_given      ? options->dir
                                                     : ".";
-    std::vector<std::string> existing;
-    for (const auto &entry : import.files) {
-        std::string path =
-            out_dir + "/" + customer_file_name(entry.second.protocol, entry.second.customer_code);
-        struct stat st;
-        if (lstat(path.c_str(), &st) == 0) {
-            existing.push_back(path);
-        }
-    }
-    if (!existing.empty() && !options->force) {
-        for (const std::string &path : existing) {
-            tool_print(out, "%s: error: exists; --force overwrites it\n", path.c_str());
-        }
-        tool_print(out, "import: nothing written\n");
-        return 1;
-    }
-
-    std::vector<std::string> written;
-    std::vector<int32_t> protocols;
-    int buttons = 0;
-    for (const auto &entry : import.files) {
-        const import_file_t &file = entry.second;
-        std::string name = customer_file_name(file.protocol, file.customer_code);
-        std::string path = out_dir + "/" + name;
-        std::string text = file_text(file);
-        FILE *stream = fopen(path.c_str(), options->force ? "we" : "wxe");
-        bool failed =
-            stream == nullptr || fwrite(text.data(), 1, text.size(), stream) != text.size();
-        failed = (stream != nullptr && fclose(stream) != 0) || failed;
-        if (failed) {
-            tool_print(out, "%s: error: cannot write: %s\n", path.c_str(), strerror(errno));
-            continue;
-        }
-        tool_print(out, "wrote %s: %zu button%s (%s customer 0x%s)\n", path.c_str(),
-                   file.lines.size(), file.lines.size() == 1 ? "" : "s",
-                   protocol_name(file.protocol),
-                   customer_code_text(file.protocol, file.customer_code).c_str());
-        if (options->protocols.size() == 1 && options->protocols[0] != file.protocol) {
-            tool_print(out,
-                       "%s: note: an %s layout, and the receiver decodes %s (%s): the daemon "
-                       "does not read it\n",
-                       path.c_str(), protocol_name(file.protocol),
-                       protocol_name(options->protocols[0]), options->protocol_origin.c_str());
-        }
-        written.push_back(name);
-        protocols.push_back(file.protocol);
-        buttons += static_cast<int>(file.lines.size());
-    }
-    if (written.empty()) {
-        return 1;
-    }
-    check_written(options, out_dir, written, protocols, out);
-    tool_print(out, "import: %zu file%s written, %d buttons; %d key%s not written\n",
-               written.size(), written.size() == 1 ? "" : "s", buttons, import.not_written,
-               import.not_written == 1 ? "" : "s");
-    return 0;
+    return write_files(&import, out_dir);
 }

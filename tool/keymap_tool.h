@@ -169,12 +169,17 @@ void print_described(FILE *out, const std::string &prefix, const std::string &te
 struct receiver_follow_t {
     struct pollfd slots[k_poll_slots];  // inotify, the caller's own descriptor, the receiver
     struct inputdev_info *receiver;
+    unsigned losses;  // receivers closed so far: a button held on one was released with it
 };
 // Watches the input folder and opens the receiver if it is there. Returns 0, or -1 (told on
 // err) when the folder cannot be watched.
 int start_following(receiver_follow_t *follow, FILE *err);
 // "PATH (orvex-ir)", or that there is none yet.
 std::string receiver_state(const receiver_follow_t *follow);
+// Which device the receiver is: its node and the node's inode, since a receiver closed and
+// another opened in one turn may well get the same record address, descriptor and path. ""
+// when none is open.
+std::string receiver_identity(const struct inputdev_info *receiver);
 // After a poll of the slots: follows the receiver's node. True when the receiver has an event
 // to read.
 bool serve_receiver_slots(receiver_follow_t *follow);

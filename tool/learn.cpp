@@ -1,7 +1,6 @@
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,7 +12,9 @@
 #include "core/protocol.h"
 #include "inject/inject.h"
 #include "receiver/receiver.h"
+#include "tool/customer_files.h"
 #include "tool/keymap_tool.h"
+#include "tool/safe_files.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ struct learn_t {
     bool done;
     int status;  // when done without writing
     FILE *out;
+    std::string file_name;  // set at the first press: the existing file's, else the daemon's
 };
 
 // The names a customer button can be given: those with a standard scancode above 0, once
@@ -78,49 +80,45 @@ void advance(learn_t *learn) {
     prompt(learn);
 }
 
-// The lines of the customer file that learning starts from: the one in --out when it is to
-// be overwritten, else the daemon's own table of that customer code.
+// The lines learning starts from: those of the file the customer code has already, in the
+// output folder or the key layout folder, in either digit case. Only --force lets learning
+// replace it, under its own name, so that no folder gets two files for one remote.
 void start_from_existing(learn_t *learn) {
-    int32_t protocol = learn->build->protocol;
-    std::string name = customer_file_name(protocol, learn->customer_code);
-    std::string target = learn->out_dir + "/" + name;
-    struct stat st;
+    customer_target_t target = find_customer_target(learn->out_dir, learn->options->dir,
+                                                    learn->build->protocol, learn->customer_code);
+    learn->file_name = target.name;
+    if (target.existing.empty()) {
+        return;
+    }
+    const std::string &from = target.existing[0];
+    std::string path = learn->out_dir + "/" + target.name;
+    if (!learn->options->force) {
+        tool_print(learn->out, "%s exists: 'learn --force' extends it%s; nothing written\n",
+                   from.c_str(), from == path ? "" : (" into " + path).c_str());
+        learn->done = true;
+        learn->status = 1;
+        return;
+    }
     keymap_t table[k_keymap_size];
     memset(table, 0, sizeof(table));
-    std::string from;
-    if (lstat(target.c_str(), &st) == 0) {
-        if (!learn->options->force) {
-            tool_print(learn->out,
-                       "%s exists: 'learn --force' extends it, or give another --out; nothing "
-                       "written\n",
-                       target.c_str());
-            learn->done = true;
-            learn->status = 1;
-            return;
-        }
-        create_keymap_from_file(target.c_str(), table);
-        from = target;
-    } else {
-        for (int t = 0; t < learn->build->count && from.empty(); t++) {
-            if (learn->build->maps[t].customer_code == learn->customer_code) {
-                memcpy(table, learn->build->customer[t], sizeof(table));
-                from = learn->build->table_path[t];
-            }
-        }
-    }
+    create_keymap_from_file(from.c_str(), table);
     for (int command = 0; command < k_keymap_size; command++) {
         if (table[command].name[0] != '\0') {
             learn->assigned[command] = table[command].name;
         }
     }
-    if (!from.empty()) {
-        tool_print(learn->out,
-                   "learning starts from %s: its %zu buttons stay unless pressed anew\n",
-                   from.c_str(), learn->assigned.size());
-    }
+    tool_print(learn->out, "learning starts from %s: its %zu buttons stay unless pressed anew\n",
+               from.c_str(), learn->assigned.size());
 }
 
 void on_press(learn_t *learn, const raw_code_t &raw) {
+    if (learn->status != 0) {
+        return;
+    }
+    if (learn->done) {
+        tool_print(learn->out, "not learned: command %d came after the last name\n", raw.command);
+        return;
+    }
     int32_t protocol = learn->build->protocol;
     std::string code = "customer 0x" + customer_code_text(protocol, raw.customer_code);
     if (learn->customer_code < 0) {
@@ -195,32 +193,89 @@ int write_learned(learn_t *learn) {
         return 1;
     }
     int32_t protocol = learn->build->protocol;
-    std::string name = customer_file_name(protocol, learn->customer_code);
-    std::string path = learn->out_dir + "/" + name;
+    std::string path = learn->out_dir + "/" + learn->file_name;
     std::string text = std::string("# ") + protocol_name(protocol) + " customer 0x" +
                        customer_code_text(protocol, learn->customer_code) +
                        ", learned by dravoke-keymap learn\n";
     for (const auto &entry : learn->assigned) {
         text += "key " + std::to_string(entry.first) + " " + entry.second + "\n";
     }
-    FILE *file = fopen(path.c_str(), learn->options->force ? "we" : "wxe");
-    bool failed = file == nullptr || fwrite(text.data(), 1, text.size(), file) != text.size();
-    failed = (file != nullptr && fclose(file) != 0) || failed;
-    if (failed) {
-        tool_print(learn->out, "%s: error: cannot write: %s; nothing written\n", path.c_str(),
-                   strerror(errno));
+    // A file of the code made while the session ran is not overwritten either.
+    customer_target_t now =
+        find_customer_target(learn->out_dir, learn->options->dir, protocol, learn->customer_code);
+    std::string why =
+        !learn->options->force && !now.existing.empty() ? now.existing[0] + " exists now" : "";
+    if (why.empty() && write_file_atomically(learn->out_dir, learn->file_name, text) != 0) {
+        why = strerror(errno);
+    }
+    if (!why.empty()) {
+        // The session is not lost: its lines can be copied by hand.
+        tool_print(learn->out, "%s: error: cannot write: %s; its lines, to copy by hand:\n%s",
+                   path.c_str(), why.c_str(), text.c_str());
         return 1;
     }
     tool_print(learn->out, "wrote %s: %zu button%s (%s customer 0x%s)\n", path.c_str(),
                learn->assigned.size(), learn->assigned.size() == 1 ? "" : "s",
                protocol_name(protocol), customer_code_text(protocol, learn->customer_code).c_str());
-    check_written(learn->options, learn->out_dir, {name}, {protocol}, learn->out);
+    check_written(learn->options, learn->out_dir, {learn->file_name}, {protocol}, learn->out);
     tool_print(learn->out,
                "to install it: put it in %s beside %s (adb root; adb remount; adb push %s "
                "%s/), or add it to PRODUCT_COPY_FILES in the device tree; then restart the "
                "service: adb shell 'stop dravoke; start dravoke'\n",
                g_keylayout_dir, k_standard_layout_file, path.c_str(), g_keylayout_dir);
     return 0;
+}
+
+// One receiver event: a press, unless it repeats the button held.
+void take_event(learn_t *learn, const struct input_event &event) {
+    // Of the synchronisation records only a lost queue counts: the release may be lost with it.
+    if (event.type == EV_SYN && event.code != SYN_DROPPED) {
+        return;
+    }
+    key_report_t report;
+    plan_key_report(&event, &report);
+    // Releases end a press; the repeats of a held button are not presses.
+    bool repeat = learn->held && report.raw.customer_code == learn->held_code.customer_code &&
+                  report.raw.command == learn->held_code.command;
+    learn->held = report.raw.pressed;
+    learn->held_code = report.raw;
+    if (report.raw.pressed && !repeat) {
+        on_press(learn, report.raw);
+    }
+}
+
+// Takes every event the receiver has queued, in order, following its node as it goes and
+// returns. A button held on a receiver that went counts as released, as the daemon releases
+// its key then.
+void take_receiver_events(learn_t *learn, receiver_follow_t *follow) {
+    while (poll(follow->slots, g_nfds, 0) > 0) {
+        const struct pollfd *slots = follow->slots;
+        bool followed = (slots[k_slot_inotify].revents & POLLIN) ||
+                        (slots[k_slot_receiver].revents & (POLLHUP | POLLERR));
+        unsigned losses = follow->losses;
+        bool readable = serve_receiver_slots(follow);
+        learn->held = learn->held && follow->losses == losses;
+        struct input_event event;
+        if (readable && input_event_process(slots[k_slot_receiver].fd, &event) == 0) {
+            take_event(learn, event);
+        } else if (!followed) {
+            return;  // only standard input is ready
+        }
+    }
+}
+
+// An answer, or the end of input (null), taken after every press queued before it.
+void take_answer(learn_t *learn, receiver_follow_t *follow, const std::string *answer) {
+    take_receiver_events(learn, follow);
+    if (learn->done) {
+        return;
+    }
+    if (answer != nullptr) {
+        on_answer(learn, *answer);
+    } else {
+        tool_print(learn->out, "end of input\n");
+        learn->done = true;
+    }
 }
 
 }  // namespace
@@ -233,6 +288,12 @@ int run_learn(const tool_options_t *options, FILE *out, FILE *err) {
                    "writes there only when --out names it\n");
         return 2;
     }
+    // Before the user spends a session on it.
+    if (try_folder_writable(out_dir) != 0) {
+        tool_print(err, "dravoke-keymap: cannot write into %s: %s\n", out_dir.c_str(),
+                   strerror(errno));
+        return 2;
+    }
     // Learning needs one protocol; when the driver's file cannot be read, the daemon's.
     int32_t protocol = options->protocols.size() == 1 ? options->protocols[0] : k_ir_protocol_nec;
     auto build = std::make_unique<layout_build_t>();
@@ -241,9 +302,13 @@ int run_learn(const tool_options_t *options, FILE *out, FILE *err) {
                    strerror(build->dir_error));
         return 1;
     }
-    learn_t learn = {options, build.get(), out_dir, standard_names(build.get()),
-                     0,       -1,          {},      false,
-                     {},      false,       0,       out};
+    learn_t learn{};
+    learn.options = options;
+    learn.build = build.get();
+    learn.out_dir = out_dir;
+    learn.names = standard_names(build.get());
+    learn.customer_code = -1;
+    learn.out = out;
     if (learn.names.empty()) {
         tool_print(err, "dravoke-keymap: %s gives no name to learn\n",
                    standard_layout_path(build.get()).c_str());
@@ -273,41 +338,27 @@ int run_learn(const tool_options_t *options, FILE *out, FILE *err) {
             }
             break;
         }
-        if (serve_receiver_slots(&follow)) {
-            struct input_event event;
-            key_report_t report;
-            if (input_event_process(follow.slots[k_slot_receiver].fd, &event) == 0 &&
-                event.type != EV_SYN) {
-                plan_key_report(&event, &report);
-                // Releases end a press; the repeats of a held button are not presses.
-                bool repeat = learn.held &&
-                              report.raw.customer_code == learn.held_code.customer_code &&
-                              report.raw.command == learn.held_code.command;
-                learn.held = report.raw.pressed;
-                learn.held_code = report.raw;
-                if (report.raw.pressed && !repeat) {
-                    on_press(&learn, report.raw);
-                }
-            }
+        bool answered = (follow.slots[k_slot_uevent].revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+        // The receiver before standard input: a press made before an answer is taken first.
+        take_receiver_events(&learn, &follow);
+        if (learn.done || !answered) {
+            continue;
         }
         // Answers come a line at a time; the end of input finishes.
-        if (follow.slots[k_slot_uevent].revents & (POLLIN | POLLHUP | POLLERR)) {
-            char buffer[256];
-            ssize_t n = read(options->input_fd, buffer, sizeof(buffer));
-            bool ended = n == 0 || (n < 0 && errno != EINTR);
-            pending.append(buffer, n > 0 ? static_cast<size_t>(n) : 0);
-            for (size_t end; !learn.done && (end = pending.find('\n')) != std::string::npos;) {
-                std::string answer = pending.substr(0, end);
-                pending.erase(0, end + 1);
-                on_answer(&learn, answer);
-            }
-            if (ended && !learn.done && !pending.empty()) {
-                on_answer(&learn, pending);  // a last answer without its newline
-            }
-            if (ended && !learn.done) {
-                tool_print(out, "end of input\n");
-                learn.done = true;
-            }
+        char buffer[256];
+        ssize_t n = read(options->input_fd, buffer, sizeof(buffer));
+        bool ended = n == 0 || (n < 0 && errno != EINTR);
+        pending.append(buffer, n > 0 ? static_cast<size_t>(n) : 0);
+        for (size_t end; !learn.done && (end = pending.find('\n')) != std::string::npos;) {
+            std::string answer = pending.substr(0, end);
+            pending.erase(0, end + 1);
+            take_answer(&learn, &follow, &answer);
+        }
+        if (ended && !learn.done && !pending.empty()) {
+            take_answer(&learn, &follow, &pending);  // a last answer without its newline
+        }
+        if (ended && !learn.done) {
+            take_answer(&learn, &follow, nullptr);
         }
     }
     stop_following(&follow);

@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <string.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/daemon.h"
@@ -18,6 +19,7 @@ int start_following(receiver_follow_t *follow, FILE *err) {
         slot = {-1, 0, 0};
     }
     follow->receiver = nullptr;
+    follow->losses = 0;
     follow->slots[k_slot_inotify] = {inotify_init1(IN_CLOEXEC), POLLIN, 0};
     if (inotify_add_watch(follow->slots[k_slot_inotify].fd, g_input_dir, IN_CREATE | IN_DELETE) <
         0) {
@@ -39,18 +41,31 @@ std::string receiver_state(const receiver_follow_t *follow) {
                      " yet: waiting for it";
 }
 
+std::string receiver_identity(const inputdev_info *receiver) {
+    struct stat st;
+    if (receiver == nullptr || fstat(receiver->fd, &st) != 0) {
+        return "";
+    }
+    return std::string(receiver->path) + ":" + std::to_string(st.st_ino);
+}
+
 bool serve_receiver_slots(receiver_follow_t *follow) {
     struct pollfd *slots = follow->slots;
+    std::string before = receiver_identity(follow->receiver);
     if (slots[k_slot_inotify].revents & POLLIN) {
         notify_process(&follow->receiver, k_receiver_name, g_input_dir, slots[k_slot_inotify].fd,
                        slots);
     }
+    bool readable = (slots[k_slot_receiver].revents & POLLIN) != 0;
     if (slots[k_slot_receiver].revents & (POLLHUP | POLLERR)) {
         close_receiver(&follow->receiver, slots);
         find_receiver(&follow->receiver, k_receiver_name, slots);
-        return false;
+        readable = false;
     }
-    return (slots[k_slot_receiver].revents & POLLIN) != 0;
+    if (!before.empty() && receiver_identity(follow->receiver) != before) {
+        follow->losses++;
+    }
+    return readable;
 }
 
 void stop_following(receiver_follow_t *follow) {

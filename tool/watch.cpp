@@ -1,6 +1,5 @@
 #include <signal.h>
 #include <string.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <memory>
@@ -27,16 +26,6 @@ void catch_stop_signals(void) {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
-}
-
-// Which device the receiver is: its node and the node's inode, since a receiver closed and
-// another opened in one turn may well get the same record address, descriptor and path.
-std::string receiver_identity(const inputdev_info *receiver) {
-    struct stat st;
-    if (receiver == nullptr || fstat(receiver->fd, &st) != 0) {
-        return "";
-    }
-    return std::string(receiver->path) + ":" + std::to_string(st.st_ino);
 }
 
 }  // namespace

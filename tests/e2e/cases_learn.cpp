@@ -2,6 +2,7 @@
 // stand-in receiver and answers on a pipe, and import of a remote of the Linux keymap library;
 // then the daemon, restarted with the file written, translates the remote's buttons.
 #include <fcntl.h>
+#include <signal.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,10 +19,18 @@ int count_of(const std::string &text, const std::string &part) {
     return count;
 }
 
-// One step of a learning session: a press on a remote (customer, command), or an answer on
-// standard input; then the line learn answers with.
+// One step of a learning session, then the line learn answers with (null: none awaited).
+enum learn_action_t {
+    k_press,   // a button of a remote (customer, command) pressed, repeated and released
+    k_hold,    // pressed and held
+    k_answer,  // a line on standard input
+    k_pause,   // learn stopped, so that what follows queues up for it
+    k_resume,
+    k_replug,  // the receiver goes and returns
+};
 struct learn_step_t {
-    uint32_t customer;  // 0: the step is an answer
+    learn_action_t action;
+    uint32_t customer;
     uint32_t command;
     const char *answer;
     const char *reply;
@@ -29,6 +38,55 @@ struct learn_step_t {
 
 // The learned remote 0x0707, whose code the Linux library knows.
 constexpr uint32_t k_learned = 0x0707;
+
+// Starts learn with args after "learn", drives it through the steps, ends its input and
+// waits for it to end. Returns "" when every reply came, else what did not.
+std::string drive_learn(daemon_t *learn, const std::vector<std::string> &args, source_t *receiver,
+                        const std::vector<learn_step_t> &steps) {
+    std::vector<std::string> command = {k_keymap_tool_path, "learn"};
+    command.insert(command.end(), args.begin(), args.end());
+    // The prompt of an earlier session, in the same output file, must not be taken for its own.
+    unlink("/tmp/keymap-learn.out");
+    int answers[2] = {-1, -1};
+    if (pipe2(answers, O_CLOEXEC) != 0 ||
+        start_command(learn, "keymap-learn", command, answers[0]) != 0) {
+        close(answers[0]);
+        close(answers[1]);
+        return "learn started";
+    }
+    close(answers[0]);
+    std::string failed_at =
+        wait_file_has(learn->out_path, "press POWER on the new remote (Enter: skip", 5000)
+            ? ""
+            : "the first prompt";
+    for (size_t i = 0; i < steps.size() && failed_at.empty(); i++) {
+        const learn_step_t &step = steps[i];
+        bool ok = true;
+        if (step.action == k_press || step.action == k_hold) {
+            // A held button repeats its press: one press all the same.
+            ok = send_raw(receiver, nec_raw(step.customer, step.command, true)) == 0;
+        }
+        if (step.action == k_press) {
+            send_raw(receiver, nec_raw(step.customer, step.command, true));
+            send_raw(receiver, nec_raw(step.customer, step.command, false));
+        } else if (step.action == k_answer) {
+            ok = write(answers[1], step.answer, strlen(step.answer)) ==
+                 static_cast<ssize_t>(strlen(step.answer));
+        } else if (step.action == k_pause || step.action == k_resume) {
+            ok = step.action == k_pause ? stop_process(learn->pid, 2000)
+                                        : kill(learn->pid, SIGCONT) == 0;
+        } else if (step.action == k_replug) {
+            destroy_source(receiver);
+            ok = create_source(k_receiver_name, receiver) == 0 &&
+                 wait_fd_open(learn->pid, receiver->node, true, 2000);
+        }
+        ok = ok && (step.reply == nullptr || wait_file_has(learn->out_path, step.reply, 5000));
+        failed_at = ok ? "" : "step " + std::to_string(i);
+    }
+    close(answers[1]);
+    wait_exit(learn, 10000);
+    return failed_at;
+}
 
 }  // namespace
 
@@ -42,47 +100,30 @@ void run_learn_case() {
     session_t s;
     daemon_t learn;
     learn.exited = true;
-    int answers[2] = {-1, -1};
-    if (open_session(&s, "learn-daemon") && wait_fd_open(s.daemon.pid, receiver.node, true, 2000) &&
-        pipe2(answers, O_CLOEXEC) == 0 &&
-        start_command(&learn, "keymap-learn",
-                      {k_keymap_tool_path, "learn", "--out", "/tmp/learned"}, answers[0]) == 0) {
-        close(answers[0]);
-        const learn_step_t steps[] = {
-            {k_learned, 10, nullptr, "POWER: command 10 (0x0a)"},
-            {k_nec_a, 5, nullptr, "refused: that press is from customer 0xbf40"},
-            {k_learned, 10, nullptr, "refused: command 10 is POWER's already"},
-            {k_learned, 11, nullptr, "DPAD_UP: command 11 (0x0b)"},
-            {0, 0, "\n", "DPAD_DOWN: skipped"},
-            {0, 0, "b\n", "back to DPAD_DOWN"},
-            {k_learned, 12, nullptr, "DPAD_DOWN: command 12 (0x0c)"},
-            {0, 0, "q\n", "finished"},
-        };
-        bool ok = wait_file_has(learn.out_path, "press POWER on the new remote (Enter: skip", 5000);
-        std::string failed_at = ok ? "" : "no first prompt";
-        for (const learn_step_t &step : steps) {
-            if (!ok) {
-                break;
-            }
-            if (step.customer != 0) {
-                // A held button repeats its press: one press all the same.
-                send_raw(&receiver, nec_raw(step.customer, step.command, true));
-                send_raw(&receiver, nec_raw(step.customer, step.command, true));
-                send_raw(&receiver, nec_raw(step.customer, step.command, false));
-            } else {
-                ok = write(answers[1], step.answer, strlen(step.answer)) ==
-                     static_cast<ssize_t>(strlen(step.answer));
-            }
-            ok = ok && wait_file_has(learn.out_path, step.reply, 5000);
-            failed_at = ok ? "" : step.reply;
-        }
-        close(answers[1]);
-        bool ended = wait_exit(&learn, 10000);
+    if (open_session(&s, "learn-daemon") && wait_fd_open(s.daemon.pid, receiver.node, true, 2000)) {
+        std::string failed_at = drive_learn(
+            &learn, {"--out", "/tmp/learned"}, &receiver,
+            {
+                // Held as the receiver goes, a button pressed after it returns counts.
+                {k_hold, k_learned, 10, nullptr, "POWER: command 10 (0x0a)"},
+                {k_replug, 0, 0, nullptr, nullptr},
+                {k_press, k_learned, 10, nullptr, "refused: command 10 is POWER's already"},
+                {k_press, k_nec_a, 5, nullptr, "refused: that press is from customer 0xbf40"},
+                {k_press, k_learned, 11, nullptr, "DPAD_UP: command 11 (0x0b)"},
+                {k_answer, 0, 0, "\n", "DPAD_DOWN: skipped"},
+                {k_answer, 0, 0, "b\n", "back to DPAD_DOWN"},
+                // Presses queued before q are all taken.
+                {k_pause, 0, 0, nullptr, nullptr},
+                {k_press, k_learned, 12, nullptr, nullptr},
+                {k_press, k_learned, 13, nullptr, nullptr},
+                {k_answer, 0, 0, "q\n", nullptr},
+                {k_resume, 0, 0, nullptr, "finished"},
+            });
         std::string printed = read_file(learn.out_path);
         check(
             "learn: walks the standard names, refusing another remote and a command given "
-            "twice, skipping, going back",
-            ok && count_of(printed, "refused: command 10") == 1,
+            "twice, skipping, going back, across a replug",
+            failed_at.empty() && count_of(printed, "refused: command 10") == 1,
             "no \"" + failed_at + "\"; it printed:\n" + printed + read_file(learn.err_path));
         check("learn: names the remote of the Linux keymap library at the first press",
               printed.find("note: customer 0x0707 is khamsin's remote in the Linux keymap "
@@ -91,13 +132,13 @@ void run_learn_case() {
         std::string file = read_file("/tmp/learned/customer_ir_0707.kl");
         std::string lines = file.substr(file.find('\n') + 1);
         check(
-            "learn: writes the file and checks it with the standard layout",
-            ended && learn.status == 0 &&
-                lines == "key 10 POWER\nkey 11 DPAD_UP\nkey 12 DPAD_DOWN\n" &&
+            "learn: writes the file, presses queued before q included, and checks it",
+            learn.exited && learn.status == 0 &&
+                lines == "key 10 POWER\nkey 11 DPAD_UP\nkey 12 DPAD_DOWN\nkey 13 DPAD_LEFT\n" &&
                 printed.find("0 warnings, 0 errors") != std::string::npos,
             "status " + std::to_string(learn.status) + ", file:\n" + file + "printed:\n" + printed);
     } else {
-        check("learn: starts beside the daemon", false, read_file(learn.err_path));
+        check("learn: starts beside the daemon", false, read_file(s.daemon.err_path));
     }
     stop_daemon(&learn);
     close_session(&s);
@@ -105,6 +146,7 @@ void run_learn_case() {
     // The daemon, restarted with the learned file, translates each learned button.
     auto layouts = all_layouts();
     layouts.push_back({"customer_ir_0707.kl", read_file("/tmp/learned/customer_ir_0707.kl")});
+    layouts.push_back({"customer_ir_2BD4.kl", "key 5 DPAD_UP\n"});
     write_layouts(layouts);
     if (open_session(&s, "learned-daemon") &&
         wait_fd_open(s.daemon.pid, receiver.node, true, 2000)) {
@@ -116,6 +158,17 @@ void run_learn_case() {
                         "+116 -116 +103 -103 +108 -108"}});
     }
     close_session(&s);
+
+    // A file of the code under the other digit case is refused at the first press.
+    std::string failed_at = drive_learn(
+        &learn, {"--out", k_keylayout_dir}, &receiver,
+        {{k_press, 0x2bd4, 7, nullptr, "customer_ir_2BD4.kl exists: 'learn --force' extends it"}});
+    check("learn: refuses a file of the code in the other digit case",
+          failed_at.empty() && learn.status == 1 &&
+              access("/system/usr/keylayout/customer_ir_2bd4.kl", F_OK) != 0,
+          failed_at + "; status " + std::to_string(learn.status) + "; it printed:\n" +
+              read_file(learn.out_path));
+    stop_daemon(&learn);
     destroy_source(&receiver);
 }
 

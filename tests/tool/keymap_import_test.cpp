@@ -1,7 +1,10 @@
 #include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdio.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <map>
@@ -29,6 +32,17 @@ std::string read_whole(const std::string &path) {
     std::stringstream text;
     text << in.rdbuf();
     return in ? text.str() : "(missing)";
+}
+
+// Entries of a folder but "." and "..".
+int count_entries(const std::string &folder) {
+    int entries = -2;
+    DIR *dir = opendir(folder.c_str());
+    for (struct dirent *e = readdir(dir); e != nullptr; e = readdir(dir)) {
+        entries++;
+    }
+    closedir(dir);
+    return entries;
 }
 
 const char k_header[] = "), from the Linux keymap library by dravoke-keymap import\n";
@@ -68,7 +82,23 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
     write_file("bad.txt", "# table old_box, type: NEC\n0x8051 KEY_POWER extra\n");
     write_file("bad_key.toml",
                "[[protocols]]\nprotocol = \"nec\"\n[protocols.scancodes]\n0x80zz = \"KEY_UP\"\n");
-    ASSERT_EQ(mkdir(path("out").c_str(), 0755), 0);
+    // A hand-tuned file of 0x7f80 under the other digit case, in an output folder and in a
+    // second standard folder; a keymap of 18 customer codes; paths that are no keymap.
+    for (const char *dir : {"out", "cased", "fresh", "std2", "dir.toml"}) {
+        ASSERT_EQ(mkdir(path(dir).c_str(), 0755), 0);
+    }
+    write_file("cased/customer_ir_7F80.kl", "key 81 POWER\n");
+    write_file("std2/customer_ir_7F80.kl", "key 81 POWER\n");
+    write_file("std2/orvex-ir.kl", read_whole(path("std/orvex-ir.kl")));
+    std::string many = "# table many, type: NEC\n";
+    for (int i = 0; i < 18; i++) {
+        many += "0x" + std::to_string(30 + i) + "1051 KEY_POWER\n";  // NECX customer 0x10..
+    }
+    write_file("many.txt", many);
+    write_file("rc5.txt", "# table rc5_box, type: RC5\n0x1e3b KEY_POWER\n");
+    ASSERT_EQ(mkfifo(path("fifo.toml").c_str(), 0644), 0);
+    write_file("big.toml", "");
+    ASSERT_EQ(truncate(path("big.toml").c_str(), 2 << 20), 0);
     const std::string std_dir = path("std");
     if (!toml_keymaps_supported()) {
         // The box's build: TOML is named as left out; the plain text still imports.
@@ -80,6 +110,8 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
         return;
     }
     const std::string out = path("out");
+    const std::string cased = path("cased");
+    const std::string fresh = path("fresh");
     const std::string a_lines =
         "key 13 DPAD_CENTER\nkey 38 DPAD_UP\nkey 81 POWER\nkey 83 HOME\nkey 86 HOME\nkey 87 "
         "ENTER\n";
@@ -158,6 +190,41 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
          {"--map KEY_HOME=HOMEE: orvex-ir.kl has no HOMEE (did you mean HOME?)"},
          {}},
         {{"--out", out}, 2, {"dravoke-keymap: no keymap given"}, {}},
+        // One file per customer code, whatever the case of its digits, where it is written
+        // and in the folder the daemon reads; --force replaces it under its own name.
+        {{"--out", cased, path("a.toml")},
+         1,
+         {cased + "/customer_ir_7F80.kl: error: exists; --force overwrites it"},
+         {{"../cased/customer_ir_7F80.kl", "key 81 POWER\n"},
+          {"../cased/customer_ir_7f80.kl", ""}}},
+        {{"--out", cased, "--force", path("a.toml")},
+         0,
+         {"wrote " + cased + "/customer_ir_7F80.kl: 6 buttons"},
+         {{"../cased/customer_ir_7F80.kl", a_lines}, {"../cased/customer_ir_7f80.kl", ""}}},
+        {{"--dir", path("std2"), "--out", fresh, path("a.toml")},
+         1,
+         {"std2/customer_ir_7F80.kl: error: exists, for customer 0x7f80; --force writes "},
+         {{"../fresh/customer_ir_7f80.kl", ""}}},
+        // At most 18 files of a protocol, counting the one in the daemon's folder.
+        {{"--dir", path("std2"), "--out", fresh, path("many.txt")},
+         1,
+         {fresh + "/customer_ir_1047.kl: error: not written: the daemon reads at most 18 NEC",
+          "import: 17 files written, 17 buttons, 1 not: customer_ir_1047.kl; 0 keys"},
+         {{"../fresh/customer_ir_1046.kl", "key 81 POWER\n"},
+          {"../fresh/customer_ir_1047.kl", ""}}},
+        {{"--out", fresh, "--swap-address", path("rc5.txt")},
+         0,
+         {"note: --swap-address applies to NEC only"},
+         {{"../fresh/customer_rc5_ir_1e.kl", "key 59 POWER\n"}}},
+        {{"--map", "KEY_HOMEE=HOME", path("a.toml")},
+         2,
+         {"--map KEY_HOMEE=HOME: KEY_HOMEE is not a Linux key name (did you mean KEY_HOME?)"},
+         {}},
+        {{"--map", "key_home=HOME", path("a.toml")}, 2, {"(did you mean KEY_HOME?)"}, {}},
+        {{path("fifo.toml")}, 2, {"fifo.toml: a FIFO, not a regular file"}, {}},
+        {{path("dir.toml")}, 2, {"dir.toml: a directory, not a regular file"}, {}},
+        {{"/dev/zero"}, 2, {"/dev/zero: a character device, not a regular file"}, {}},
+        {{path("big.toml")}, 2, {"big.toml: 2097152 bytes, over the limit of 1048576"}, {}},
     };
     for (const auto &run : runs) {
         std::vector<std::string> args = {"import", "--dir", std_dir};
@@ -172,18 +239,50 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
         }
         for (const auto &file : run.files) {
             std::string content = read_whole(out + "/" + file.first);
+            if (file.second.empty()) {
+                EXPECT_EQ(content, "(missing)") << file.first;
+                continue;
+            }
             // A row may give the key lines alone.
             size_t from = file.second[0] == '#' ? 0 : content.find("\nkey") + 1;
             EXPECT_EQ(content.substr(from), file.second) << file.first;
         }
     }
-    DIR *dir = opendir(out.c_str());
-    int entries = 0;
-    for (struct dirent *e = readdir(dir); e != nullptr; e = readdir(dir)) {
-        entries += e->d_name[0] != '.';
+    // Only the files named above: nothing half-written, no temporary file, no folder of check's.
+    for (const auto &folder : std::map<std::string, int>{{out, 9}, {cased, 1}, {fresh, 18}}) {
+        EXPECT_EQ(count_entries(folder.first), folder.second) << folder.first;
     }
-    closedir(dir);
-    EXPECT_EQ(entries, 9) << "only the files named above, and no folder of check's left";
+}
+
+// Four remotes into a folder with room for one: the one is written, the others named, and
+// nothing else is left or blamed on the files.
+TEST_F(keymap_import, a_full_disk_leaves_the_folder_as_it_was_but_for_what_was_written) {
+    std::string full = path("full");
+    ASSERT_EQ(mkdir(full.c_str(), 0755), 0);
+    if (geteuid() != 0 || mount("tmpfs", full.c_str(), "tmpfs", 0, "size=64k") != 0) {
+        GTEST_SKIP() << "a small tmpfs needs root";
+    }
+    struct unmount_t {
+        std::string at;
+        ~unmount_t() { umount(at.c_str()); }
+    } unmount = {full};
+    // All but a page taken: room for one small file.
+    int filler = open(path("full/filler").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_EQ(posix_fallocate(filler, 0, 60 << 10), 0);
+    close(filler);
+    ASSERT_EQ(mkdir(path("std").c_str(), 0755), 0);
+    write_file("std/orvex-ir.kl", "key 1 POWER\n");
+    write_file("four.txt",
+               "# table four, type: NEC\n0x118051 KEY_POWER\n0x128051 KEY_POWER\n"
+               "0x138051 KEY_POWER\n0x148051 KEY_POWER\n");
+    tool_run_t got = run_tool({"import", "--dir", path("std"), "--out", full, path("four.txt")});
+    EXPECT_EQ(got.status, 1);
+    EXPECT_NE(got.out.find("import: 1 file written, 1 buttons, 3 not: customer_ir_8012.kl, "
+                           "customer_ir_8013.kl, customer_ir_8014.kl"),
+              std::string::npos)
+        << got.out;
+    EXPECT_EQ(got.out.find("translates no button"), std::string::npos);
+    EXPECT_EQ(count_entries(full), 2) << "only the filler and customer_ir_8011.kl";
 }
 
 // Where the receiver puts a library scancode, by the rules as the issue gives them: written

@@ -263,6 +263,11 @@ TEST_F(keymap_tool, commands_decode_and_refuse_bad_usage) {
         {{"show", "--werror"}, 2, {}, "dravoke-keymap: unknown option '--werror'"},
         {{"watch", "extra"}, 2, {}, "dravoke-keymap: unexpected argument 'extra'"},
         {{"check", "--dir"}, 2, {}, "dravoke-keymap: --dir needs a value"},
+        // Before a session is spent on it.
+        {{"learn", "--out", "/no/such/folder"},
+         2,
+         {},
+         "dravoke-keymap: cannot write into /no/such/folder: No such file or directory\n"},
     };
     for (const auto &c : cases) {
         tool_run_t got = run_tool(c.args);
