@@ -3,7 +3,14 @@
 
 #include "core/paths.h"
 #include "core/protocol.h"
-#include "tool/keymap_tool.h"
+#include "tool/check/check.h"
+#include "tool/commands.h"
+#include "tool/doctor/doctor.h"
+#include "tool/layouts/layouts.h"
+#include "tool/live/live.h"
+#include "tool/onboard/onboard.h"
+#include "tool/options.h"
+#include "tool/print.h"
 
 namespace {
 

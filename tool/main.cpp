@@ -1,7 +1,7 @@
 #include <stdio.h>
 
 #include "core/log.h"
-#include "tool/keymap_tool.h"
+#include "tool/commands.h"
 
 int main(int argc, char **argv) {
     // The daemon's code logs what it meets under the daemon's tag; here the tool reports it

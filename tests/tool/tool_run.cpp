@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "support/log_capture.h"
-#include "tool/keymap_tool.h"
+#include "tool/commands.h"
 
 tool_run_t run_tool(std::vector<std::string> args) {
     args.insert(args.begin(), "dravoke-keymap");

@@ -1,0 +1,429 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <map>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/protocol.h"
+#include "inject/inject.h"
+#include "keymap/keymap.h"
+#include "support/daemon_fixture.h"
+#include "tool/keys/keys.h"
+#include "tool/layouts/layouts.h"
+#include "tool/onboard/keytable.h"
+#include "tool/tables/tables.h"
+#include "tool/tool_run.h"
+
+namespace {
+
+using keymap_import = daemon_test;
+
+std::string read_whole(const std::string &path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return in ? text.str() : "(missing)";
+}
+
+// Entries of a folder but "." and "..".
+int count_entries(const std::string &folder) {
+    int entries = -2;
+    DIR *dir = opendir(folder.c_str());
+    for (struct dirent *e = readdir(dir); e != nullptr; e = readdir(dir)) {
+        entries++;
+    }
+    closedir(dir);
+    return entries;
+}
+
+const char k_header[] = "), from the Linux keymap library by dravoke-keymap import\n";
+
+TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
+    ASSERT_EQ(mkdir(path("std").c_str(), 0755), 0);
+    write_file(
+        "std/orvex-ir.kl",
+        "key 1 POWER\nkey 2 DPAD_CENTER\nkey 3 DPAD_UP\nkey 4 HOME\nkey 0 MENU\nkey 5 ENTER\n");
+    write_file("a.toml",
+               "[[protocols]]\nname = \"box_a\"\nprotocol = \"nec\"\nvariant = \"nec\"\n"
+               "[protocols.scancodes]\n"
+               "0x8051 = \"KEY_POWER\"\n"    // 6
+               "0x800d = \"KEY_OK\"\n"       // 7
+               "0x8026 = \"KEY_UP\"\n"       // 8
+               "0x8052 = \"KEY_EPG\"\n"      // 9: no Android label; GUIDE, which the layout lacks
+               "0x8053 = \"KEY_HOME\"\n"     // 10: MOVE_HOME, which it lacks: HOME on a remote
+               "0x8054 = \"KEY_FROB\"\n"     // 11
+               "0x8055 = \"KEY_MENU\"\n"     // 12: only at standard scancode 0
+               "0x8056 = \"KEY_HOME\"\n"     // 13: its meaning said once
+               "0x8057 = \"KEY_ENTER\"\n");  // 14: ENTER, before its meaning on a remote
+    write_file("b.toml",
+               "[[protocols]]\nprotocol = \"nec\"\nvariant = \"necx\"\n[protocols.scancodes]\n"
+               "0x123451 = \"KEY_POWER\"\n"
+               "0x8051 = \"KEY_UP\"\n"  // 6: NECX 0x008051, customer 0x8000
+               "[[protocols]]\nprotocol = \"nec\"\nvariant = \"nec32\"\n[protocols.scancodes]\n"
+               "0x30850051 = \"KEY_POWER\"\n"
+               "0x30850151 = \"KEY_UP\"\n"  // 12: the same customer code and command
+               "[[protocols]]\nprotocol = \"nec\"\n[protocols.scancodes]\n"
+               "0x4151 = \"KEY_POWER\"\n0x223351 = \"KEY_OK\"\n0x55667751 = \"KEY_UP\"\n"
+               "[[protocols]]\nprotocol = \"rc5\"\nvariant = \"rc5\"\n[protocols.scancodes]\n"
+               "0x1e3b = \"KEY_POWER\"\n0xeb01 = \"KEY_UP\"\n0x0180 = \"KEY_OK\"\n"
+               "[[protocols]]\nprotocol = \"rc6\"\n[protocols.scancodes]\n0x1 = \"KEY_UP\"\n"
+               "[[protocols]]\nprotocol = \"unknown\"\n[protocols.scancodes]\n0x12 = \"KEY_UP\"\n");
+    write_file("c.txt", "# table old_box, type: NEC\n0x8051 KEY_POWER\n\n# more\n0x8026 KEY_UP\n");
+    write_file("bad.toml", "[[protocols]]\nprotocol = \"nec\"\n[protocols.scancodes]\nx = [\n");
+    write_file("bad.txt", "# table old_box, type: NEC\n0x8051 KEY_POWER extra\n");
+    write_file("bad_key.toml",
+               "[[protocols]]\nprotocol = \"nec\"\n[protocols.scancodes]\n0x80zz = \"KEY_UP\"\n");
+    // A hand-tuned file of 0x7f80 under the other digit case, in an output folder and in a
+    // second standard folder; a keymap of 18 customer codes; paths that are no keymap.
+    for (const char *dir : {"out", "cased", "fresh", "std2", "dir.toml"}) {
+        ASSERT_EQ(mkdir(path(dir).c_str(), 0755), 0);
+    }
+    write_file("cased/customer_ir_7F80.kl", "key 81 POWER\n");
+    write_file("std2/customer_ir_7F80.kl", "key 81 POWER\n");
+    write_file("std2/orvex-ir.kl", read_whole(path("std/orvex-ir.kl")));
+    std::string many = "# table many, type: NEC\n";
+    for (int i = 0; i < 18; i++) {
+        many += "0x" + std::to_string(30 + i) + "1051 KEY_POWER\n";  // NECX customer 0x10..
+    }
+    write_file("many.txt", many);
+    write_file("rc5.txt", "# table rc5_box, type: RC5\n0x1e3b KEY_POWER\n");
+    ASSERT_EQ(mkfifo(path("fifo.toml").c_str(), 0644), 0);
+    write_file("big.toml", "");
+    ASSERT_EQ(truncate(path("big.toml").c_str(), 2 << 20), 0);
+    const std::string std_dir = path("std");
+    if (!toml_keymaps_supported()) {
+        // The box's build: TOML is named as left out; the plain text still imports.
+        tool_run_t got = run_tool({"import", "--dir", std_dir, path("a.toml")});
+        EXPECT_EQ(got.status, 2);
+        EXPECT_NE(got.err.find("this build of dravoke-keymap leaves TOML keymaps out"),
+                  std::string::npos);
+        EXPECT_EQ(run_tool({"import", "--dir", std_dir, path("c.txt")}).status, 0);
+        return;
+    }
+    const std::string out = path("out");
+    const std::string cased = path("cased");
+    const std::string fresh = path("fresh");
+    const std::string a_lines =
+        "key 13 DPAD_CENTER\nkey 38 DPAD_UP\nkey 81 POWER\nkey 83 HOME\nkey 86 HOME\nkey 87 "
+        "ENTER\n";
+
+    const struct {
+        std::vector<std::string> args;  // after "import --dir STD"
+        int status;
+        std::vector<std::string> printed;  // each found in standard output or error; "!TEXT" not
+        std::map<std::string, std::string> files;  // in --out; "" must not exist
+    } runs[] = {
+        {{"--out", out, path("a.toml")},
+         0,
+         {"a.toml:9: note: 0x8052 not written: KEY_EPG has no Android key label, and is GUIDE "
+          "on a remote, which orvex-ir.kl lacks (--map",
+          "a.toml:10: note: KEY_HOME written as HOME, its meaning on a remote",
+          "!a.toml:13: note: KEY_HOME written",
+          "a.toml:11: note: 0x8054 not written: KEY_FROB is not a Linux key name",
+          "a.toml:12: note: 0x8055 not written: KEY_MENU is Android's MENU, which orvex-ir.kl "
+          "lacks",
+          "wrote " + out + "/customer_ir_7f80.kl: 6 buttons (NEC customer 0x7f80)",
+          "NEC: 1 table, 6 buttons translated", "import: 1 file written, 6 buttons; 3 keys"},
+         {{"customer_ir_7f80.kl",
+           std::string("# box_a (NEC customer 0x7f80") + k_header + a_lines}}},
+        // Nothing over a file without --force, not even the files that do not exist yet.
+        {{"--out", out, path("a.toml"), path("c.txt")},
+         1,
+         {out + "/customer_ir_7f80.kl: error: exists; --force overwrites it",
+          "import: nothing written"},
+         {{"customer_ir_7f80.kl",
+           std::string("# box_a (NEC customer 0x7f80") + k_header + a_lines}}},
+        // --map before the generic label and the meaning on a remote.
+        {{"--out", out, "--force", "--map", "KEY_HOME=DPAD_UP", "--map", "KEY_ENTER=DPAD_CENTER",
+          path("a.toml"), path("c.txt")},
+         0,
+         {"import: 1 file written, 6 buttons; 3 keys", "!written as HOME"},
+         {{"customer_ir_7f80.kl", std::string("# box_a, old_box (NEC customer 0x7f80") + k_header +
+                                      "key 13 DPAD_CENTER\nkey 38 DPAD_UP\nkey 81 POWER\n"
+                                      "key 83 DPAD_UP\nkey 86 DPAD_UP\nkey 87 DPAD_CENTER\n"}}},
+        {{"--out", out, "--swap-address", path("c.txt")},
+         0,
+         {},
+         {{"customer_ir_807f.kl", std::string("# old_box (NEC customer 0x807f") + k_header +
+                                      "key 38 DPAD_UP\nkey 81 POWER\n"}}},
+        {{"--out", out, "--protocol", "nec", path("b.toml")},
+         0,
+         {"b.toml:12: note: 0x30850151 KEY_UP not written: customer 0x3085 command 81 is "
+          "KEY_POWER already (" +
+              path("b.toml") + ":11)",
+          "b.toml:24: note: KEY_UP not written: RC5 scancode 0xeb01 has an address above 0x1f",
+          "b.toml:25: note: KEY_OK not written: RC5 scancode 0x0180 has a command above 0x7f",
+          "b.toml:26: note: protocol rc6 skipped (1 key): the receiver decodes NEC and RC5 only",
+          "b.toml:30: note: protocol unknown skipped (1 key): its scancodes carry no address, so "
+          "the remote's customer code is unknown: 'dravoke-keymap learn'",
+          "customer_rc5_ir_1e.kl: note: an RC5 layout, and the receiver decodes NEC (NEC from "
+          "--protocol): the daemon does not read it",
+          "import: 7 files written, 7 buttons; 5 keys"},
+         {{"customer_ir_3412.kl", "key 81 POWER\n"},
+          {"customer_ir_8000.kl", "key 81 DPAD_UP\n"},
+          {"customer_ir_3085.kl", "key 81 POWER\n"},
+          {"customer_ir_be41.kl", "key 81 POWER\n"},
+          {"customer_ir_3322.kl", "key 81 DPAD_CENTER\n"},
+          {"customer_ir_5566.kl", "key 81 DPAD_UP\n"},
+          {"customer_rc5_ir_1e.kl", "key 59 POWER\n"}}},
+        {{"--out", out, path("bad.toml")}, 2, {"bad.toml:4:7: error: "}, {}},
+        {{"--out", out, path("bad.txt")},
+         2,
+         {"bad.txt:2:1: error: expected \"SCANCODE KEY_NAME\""},
+         {}},
+        {{"--out", out, path("bad_key.toml")},
+         2,
+         {"bad_key.toml:4:1: error: \"0x80zz\" is not a 32-bit scancode"},
+         {}},
+        {{"--out", out, path("missing.toml")}, 2, {"cannot read " + path("missing.toml")}, {}},
+        {{"--map", "KEY_HOME=HOMEE", path("a.toml")},
+         2,
+         {"--map KEY_HOME=HOMEE: orvex-ir.kl has no HOMEE (did you mean HOME?)"},
+         {}},
+        {{"--out", out}, 2, {"dravoke-keymap: no keymap given"}, {}},
+        // One file per customer code, whatever the case of its digits, where it is written
+        // and in the folder the daemon reads; --force replaces it under its own name.
+        {{"--out", cased, path("a.toml")},
+         1,
+         {cased + "/customer_ir_7F80.kl: error: exists; --force overwrites it"},
+         {{"../cased/customer_ir_7F80.kl", "key 81 POWER\n"},
+          {"../cased/customer_ir_7f80.kl", ""}}},
+        {{"--out", cased, "--force", path("a.toml")},
+         0,
+         {"wrote " + cased + "/customer_ir_7F80.kl: 6 buttons"},
+         {{"../cased/customer_ir_7F80.kl", a_lines}, {"../cased/customer_ir_7f80.kl", ""}}},
+        {{"--dir", path("std2"), "--out", fresh, path("a.toml")},
+         1,
+         {"std2/customer_ir_7F80.kl: error: exists, for customer 0x7f80; --force writes "},
+         {{"../fresh/customer_ir_7f80.kl", ""}}},
+        // At most 18 files of a protocol, counting the one in the daemon's folder.
+        {{"--dir", path("std2"), "--out", fresh, path("many.txt")},
+         1,
+         {fresh + "/customer_ir_1047.kl: error: not written: the daemon reads at most 18 NEC",
+          "import: 17 files written, 17 buttons, 1 not: customer_ir_1047.kl; 0 keys"},
+         {{"../fresh/customer_ir_1046.kl", "key 81 POWER\n"},
+          {"../fresh/customer_ir_1047.kl", ""}}},
+        {{"--out", fresh, "--swap-address", path("rc5.txt")},
+         0,
+         {"note: --swap-address applies to NEC only"},
+         {{"../fresh/customer_rc5_ir_1e.kl", "key 59 POWER\n"}}},
+        {{"--map", "KEY_HOMEE=HOME", path("a.toml")},
+         2,
+         {"--map KEY_HOMEE=HOME: KEY_HOMEE is not a Linux key name (did you mean KEY_HOME?)"},
+         {}},
+        {{"--map", "key_home=HOME", path("a.toml")}, 2, {"(did you mean KEY_HOME?)"}, {}},
+        {{path("fifo.toml")}, 2, {"fifo.toml: a FIFO, not a regular file"}, {}},
+        {{path("dir.toml")}, 2, {"dir.toml: a directory, not a regular file"}, {}},
+        {{"/dev/zero"}, 2, {"/dev/zero: a character device, not a regular file"}, {}},
+        {{path("big.toml")}, 2, {"big.toml: 2097152 bytes, over the limit of 1048576"}, {}},
+    };
+    for (const auto &run : runs) {
+        std::vector<std::string> args = {"import", "--dir", std_dir};
+        args.insert(args.end(), run.args.begin(), run.args.end());
+        tool_run_t got = run_tool(args);
+        SCOPED_TRACE(got.out + got.err);
+        EXPECT_EQ(got.status, run.status);
+        for (const std::string &text : run.printed) {
+            bool never = text[0] == '!';  // "!TEXT": not printed
+            EXPECT_EQ((got.out + got.err).find(text.substr(never)) == std::string::npos, never)
+                << text;
+        }
+        for (const auto &file : run.files) {
+            std::string content = read_whole(out + "/" + file.first);
+            if (file.second.empty()) {
+                EXPECT_EQ(content, "(missing)") << file.first;
+                continue;
+            }
+            // A row may give the key lines alone.
+            size_t from = file.second[0] == '#' ? 0 : content.find("\nkey") + 1;
+            EXPECT_EQ(content.substr(from), file.second) << file.first;
+        }
+    }
+    // Only the files named above: nothing half-written, no temporary file, no folder of check's.
+    for (const auto &folder : std::map<std::string, int>{{out, 9}, {cased, 1}, {fresh, 18}}) {
+        EXPECT_EQ(count_entries(folder.first), folder.second) << folder.first;
+    }
+}
+
+// Four remotes into a folder with room for one: the one is written, the others named, and
+// nothing else is left or blamed on the files.
+TEST_F(keymap_import, a_full_disk_leaves_the_folder_as_it_was_but_for_what_was_written) {
+    std::string full = path("full");
+    ASSERT_EQ(mkdir(full.c_str(), 0755), 0);
+    if (geteuid() != 0 || mount("tmpfs", full.c_str(), "tmpfs", 0, "size=64k") != 0) {
+        GTEST_SKIP() << "a small tmpfs needs root";
+    }
+    struct unmount_t {
+        std::string at;
+        ~unmount_t() { umount(at.c_str()); }
+    } unmount = {full};
+    // All but a page taken: room for one small file.
+    int filler = open(path("full/filler").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_EQ(posix_fallocate(filler, 0, 60 << 10), 0);
+    close(filler);
+    ASSERT_EQ(mkdir(path("std").c_str(), 0755), 0);
+    write_file("std/orvex-ir.kl", "key 1 POWER\n");
+    write_file("four.txt",
+               "# table four, type: NEC\n0x118051 KEY_POWER\n0x128051 KEY_POWER\n"
+               "0x138051 KEY_POWER\n0x148051 KEY_POWER\n");
+    tool_run_t got = run_tool({"import", "--dir", path("std"), "--out", full, path("four.txt")});
+    EXPECT_EQ(got.status, 1);
+    EXPECT_NE(got.out.find("import: 1 file written, 1 buttons, 3 not: customer_ir_8012.kl, "
+                           "customer_ir_8013.kl, customer_ir_8014.kl"),
+              std::string::npos)
+        << got.out;
+    EXPECT_EQ(got.out.find("translates no button"), std::string::npos);
+    EXPECT_EQ(count_entries(full), 2) << "only the filler and customer_ir_8011.kl";
+}
+
+// Where the receiver puts a library scancode, by the rules as the issue gives them: written
+// here again so that the import is checked against them, not against itself.
+bool raw_code_of(const keytable_protocol_t &p, uint32_t sc, int32_t *protocol, uint32_t *raw) {
+    *raw = k_raw_pressed_bit | (sc & 0xff);
+    if (p.protocol == "rc5") {
+        *protocol = k_ir_protocol_rc5;
+        *raw |= sc & 0xff00;
+        return (sc >> 8) <= 0x1f && (sc & 0xff) <= 0x7f;
+    }
+    *protocol = k_ir_protocol_nec;
+    std::string form = p.variant;
+    uint32_t limit = form == "nec" ? 0xffff : form == "necx" ? 0xffffff : 0xffffffff;
+    if (form.empty() || sc > limit) {
+        form = sc <= 0xffff ? "nec" : sc <= 0xffffff ? "necx" : "nec32";
+    }
+    uint32_t a = sc >> 8 & 0xff;
+    uint32_t customer = form == "nec"    ? (0xff & ~a) << 8 | a
+                        : form == "necx" ? a << 8 | (sc >> 16 & 0xff)
+                                         : sc >> 16;
+    *raw |= customer << 8;
+    return true;
+}
+
+TEST_F(keymap_import, every_library_keymap_decodes_through_the_daemons_tables) {
+    DIR *library = opendir(g_keymap_library_dir);
+    if (library == nullptr) {
+        GTEST_SKIP() << g_keymap_library_dir << " is missing: the ir-keytable package";
+    }
+    std::vector<std::string> names;
+    for (struct dirent *e = readdir(library); e != nullptr; e = readdir(library)) {
+        std::string name = e->d_name;
+        if (name.size() > 5 && name.compare(name.size() - 5, 5, ".toml") == 0) {
+            names.push_back(name);
+        }
+    }
+    closedir(library);
+    std::sort(names.begin(), names.end());
+
+    // Standard scancodes that are not the keys' Linux codes: only the labels can match.
+    std::istringstream labels(
+        "POWER DPAD_UP DPAD_DOWN DPAD_LEFT DPAD_RIGHT DPAD_CENTER BACK HOME MENU VOLUME_UP "
+        "VOLUME_DOWN VOLUME_MUTE 0 1 5 9 CHANNEL_UP MEDIA_PLAY_PAUSE MEDIA_STOP MEDIA_REWIND "
+        "PROG_RED INFO TV CAPTIONS GUIDE MEDIA_NEXT MEDIA_PREVIOUS");
+    std::string standard;
+    std::map<std::string, int> scancode_of;
+    for (std::string label; labels >> label;) {
+        int scancode = 200 + static_cast<int>(scancode_of.size());
+        scancode_of[label] = scancode;
+        standard += "key " + std::to_string(scancode) + " " + label + "\n";
+    }
+
+    ASSERT_EQ(mkdir(path("lib").c_str(), 0755), 0);
+    int keymaps = 0;
+    int codes = 0;
+    int keys = 0;
+    int beyond = 0;
+    int by_meaning = 0;
+    for (const std::string &name : names) {
+        SCOPED_TRACE(name);
+        keytable_t table;
+        keytable_error_t error;
+        std::string text = read_whole(std::string(g_keymap_library_dir) + "/" + name);
+        ASSERT_EQ(parse_keytable(text, name, &table, &error), 0) << error.line << error.text;
+        bool decodable = false;
+        for (const keytable_protocol_t &p : table.protocols) {
+            decodable |= p.protocol == "nec" || p.protocol == "rc5";
+        }
+        if (!decodable) {
+            continue;
+        }
+        keymaps++;
+        std::string dir = "lib/" + name;
+        ASSERT_EQ(mkdir(path(dir).c_str(), 0755), 0);
+        write_file(dir + "/orvex-ir.kl", standard);
+        // Named as the tool's hints name it, without ".toml".
+        tool_run_t got = run_tool({"import", "--dir", path(dir), name.substr(0, name.size() - 5)});
+        ASSERT_EQ(got.status, 0) << got.out << got.err;
+
+        std::map<std::pair<int32_t, uint32_t>, int> expected;  // the first key of a code wins
+        std::vector<std::pair<int32_t, uint32_t>> raws;
+        std::set<std::pair<int32_t, int>> customers;
+        for (const keytable_protocol_t &p : table.protocols) {
+            if (p.protocol != "nec" && p.protocol != "rc5") {
+                continue;
+            }
+            for (const keytable_entry_t &entry : p.entries) {
+                int32_t protocol;
+                uint32_t raw;
+                if (!raw_code_of(p, entry.scancode, &protocol, &raw)) {
+                    EXPECT_NE(got.out.find(":" + std::to_string(entry.line) +
+                                           ": note: " + entry.key + " not written: RC5 scancode"),
+                              std::string::npos);
+                    beyond++;
+                    continue;
+                }
+                // The generic layout's label, else the key's meaning on a remote.
+                int code = linux_key_code(entry.key.c_str());
+                const char *label = android_label(code);
+                bool meaning = label == nullptr || scancode_of.count(label) == 0;
+                label = meaning ? remote_label(code) : label;
+                auto key = std::make_pair(protocol, raw);
+                if (label != nullptr && scancode_of.count(label) != 0 && !expected.count(key)) {
+                    expected[key] = scancode_of[label];
+                    by_meaning += meaning;
+                }
+                raws.push_back(key);
+                customers.insert({protocol, static_cast<int>(raw >> 8 & 0xffff)});
+            }
+        }
+        layout_build_t build;
+        for (const auto &code : raws) {
+            build_layouts(path(dir).c_str(), code.first, &build);
+            use_layouts(&build);
+            struct input_event event = {};
+            event.type = EV_MSC;
+            event.value = static_cast<int32_t>(code.second);
+            key_report_t report;
+            plan_key_report(&event, &report);
+            int want = expected.count(code) != 0 ? expected[code] : 0;
+            EXPECT_EQ(report.scancode, want) << std::hex << "raw 0x" << code.second;
+            codes++;
+            keys += want != 0;
+        }
+        // The tool's index of the library knows the same customer codes for this remote.
+        std::set<std::pair<int32_t, int>> indexed;
+        for (int i = 0; i < k_library_remote_count; i++) {
+            if (name == std::string(k_library_remotes[i].name) + ".toml") {
+                indexed.insert({k_library_remotes[i].protocol, k_library_remotes[i].customer_code});
+            }
+        }
+        EXPECT_EQ(indexed, customers);
+    }
+    printf(
+        "imported %d keymaps of the NEC family and RC5; %d codes decoded through the "
+        "daemon's tables, %d of them to a key (%d by the key's meaning on a remote); %d RC5 "
+        "scancodes beyond the receiver's bits named\n",
+        keymaps, codes, keys, by_meaning, beyond);
+    EXPECT_GT(keymaps, 0);
+}
+
+}  // namespace

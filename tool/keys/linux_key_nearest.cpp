@@ -1,0 +1,45 @@
+#include <ctype.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "tool/keys/keys.h"
+#include "tool/tables/tables.h"
+
+namespace {
+
+// Edits (insertions, deletions, substitutions) from a to b, letter case ignored.
+size_t edit_distance(const std::string &a, const std::string &b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); j++) {
+        row[j] = j;
+    }
+    for (size_t i = 1; i <= a.size(); i++) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); j++) {
+            size_t above = row[j];
+            bool same = toupper(static_cast<unsigned char>(a[i - 1])) ==
+                        toupper(static_cast<unsigned char>(b[j - 1]));
+            row[j] = std::min({above + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+}  // namespace
+
+std::string nearest_linux_key(const std::string &name) {
+    // A slip of a few letters, not another word.
+    size_t best = std::max<size_t>(2, name.size() / 4);
+    std::string nearest;
+    for (int i = 0; i < k_linux_key_count; i++) {
+        size_t distance = edit_distance(name, k_linux_keys[i].name);
+        if (distance <= best && (nearest.empty() || distance < best)) {
+            best = distance;
+            nearest = k_linux_keys[i].name;
+        }
+    }
+    return nearest;
+}

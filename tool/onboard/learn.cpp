@@ -1,0 +1,371 @@
+#include <errno.h>
+#include <stdio.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+
+#include "core/daemon.h"
+#include "core/paths.h"
+#include "core/protocol.h"
+#include "inject/inject.h"
+#include "receiver/receiver.h"
+#include "tool/check/check.h"
+#include "tool/files/files.h"
+#include "tool/layouts/layouts.h"
+#include "tool/live/live.h"
+#include "tool/onboard/customer_files.h"
+#include "tool/onboard/onboard.h"
+#include "tool/options.h"
+#include "tool/print.h"
+
+namespace {
+
+struct learn_t {
+    const tool_options_t *options;
+    const layout_build_t *build;
+    std::string out_dir;
+    std::vector<std::string> names;       // the standard layout's, in its file's order
+    size_t at;                            // the name asked for; names.size() when done
+    int customer_code;                    // -1 until the first press
+    std::map<int, std::string> assigned;  // command -> name: the file's lines
+    bool held;                            // a button is down: its repeats are not presses
+    raw_code_t held_code;
+    bool done;
+    int status;  // when done without writing
+    FILE *out;
+    std::string file_name;  // set at the first press: the existing file's, else the daemon's
+};
+
+// The names a customer button can be given: those with a standard scancode above 0, once
+// each, in the order the standard layout's lines name them.
+std::vector<std::string> standard_names(const layout_build_t *build) {
+    std::vector<std::string> names;
+    auto lines = build->lines.find(standard_layout_path(build));
+    if (lines == build->lines.end()) {
+        return names;
+    }
+    for (const seen_line_t &line : lines->second) {
+        bool at_zero;
+        if (line.scancode > 0 &&
+            standard_scancode_of(build, line.name.c_str(), &at_zero) == line.scancode &&
+            std::find(names.begin(), names.end(), line.name) == names.end()) {
+            names.push_back(line.name);
+        }
+    }
+    return names;
+}
+
+std::string commands_of(const learn_t *learn, const std::string &name) {
+    std::string commands;
+    for (const auto &entry : learn->assigned) {
+        if (entry.second == name) {
+            commands += (commands.empty() ? "" : ", ") + std::to_string(entry.first);
+        }
+    }
+    return commands;
+}
+
+void prompt(learn_t *learn) {
+    if (learn->done) {
+        return;
+    }
+    const std::string &name = learn->names[learn->at];
+    std::string now = commands_of(learn, name);
+    tool_print(learn->out, "press %s on the new remote%s (Enter: skip, b: back, q: finish)\n",
+               name.c_str(), now.empty() ? "" : (", now command " + now).c_str());
+    fflush(learn->out);
+}
+
+void advance(learn_t *learn) {
+    learn->at++;
+    learn->done = learn->at >= learn->names.size();
+    prompt(learn);
+}
+
+// The lines learning starts from: those of the file the customer code has already, in the
+// output folder or the key layout folder, in either digit case. Only --force lets learning
+// replace it, under its own name, so that no folder gets two files for one remote.
+void start_from_existing(learn_t *learn) {
+    customer_target_t target = find_customer_target(learn->out_dir, learn->options->dir,
+                                                    learn->build->protocol, learn->customer_code);
+    learn->file_name = target.name;
+    if (target.existing.empty()) {
+        return;
+    }
+    const std::string &from = target.existing[0];
+    std::string path = learn->out_dir + "/" + target.name;
+    if (!learn->options->force) {
+        tool_print(learn->out, "%s exists: 'learn --force' extends it%s; nothing written\n",
+                   from.c_str(), from == path ? "" : (" into " + path).c_str());
+        learn->done = true;
+        learn->status = 1;
+        return;
+    }
+    keymap_t table[k_keymap_size];
+    memset(table, 0, sizeof(table));
+    create_keymap_from_file(from.c_str(), table);
+    for (int command = 0; command < k_keymap_size; command++) {
+        if (table[command].name[0] != '\0') {
+            learn->assigned[command] = table[command].name;
+        }
+    }
+    tool_print(learn->out, "learning starts from %s: its %zu buttons stay unless pressed anew\n",
+               from.c_str(), learn->assigned.size());
+}
+
+void on_press(learn_t *learn, const raw_code_t &raw) {
+    if (learn->status != 0) {
+        return;
+    }
+    if (learn->done) {
+        tool_print(learn->out, "not learned: command %d came after the last name\n", raw.command);
+        return;
+    }
+    int32_t protocol = learn->build->protocol;
+    std::string code = "customer 0x" + customer_code_text(protocol, raw.customer_code);
+    if (learn->customer_code < 0) {
+        learn->customer_code = raw.customer_code;
+        tool_print(learn->out, "the new remote is %s %s\n", protocol_name(protocol), code.c_str());
+        for (const std::string &note : {swapped_file_advice(learn->build, raw.customer_code),
+                                        library_remotes_text(protocol, raw.customer_code)}) {
+            if (!note.empty()) {
+                tool_print(learn->out, "note: %s\n", note.c_str());
+            }
+        }
+        start_from_existing(learn);
+        if (learn->done) {
+            return;
+        }
+    } else if (raw.customer_code != learn->customer_code) {
+        tool_print(learn->out, "refused: that press is from %s, another remote than %s's\n",
+                   code.c_str(), customer_code_text(protocol, learn->customer_code).c_str());
+        prompt(learn);
+        return;
+    }
+    const std::string &name = learn->names[learn->at];
+    auto taken = learn->assigned.find(raw.command);
+    if (taken != learn->assigned.end() && taken->second != name) {
+        tool_print(learn->out, "refused: command %d is %s's already\n", raw.command,
+                   taken->second.c_str());
+        prompt(learn);
+        return;
+    }
+    // A name pressed anew loses the commands it had.
+    for (auto entry = learn->assigned.begin(); entry != learn->assigned.end();) {
+        entry = entry->second == name ? learn->assigned.erase(entry) : std::next(entry);
+    }
+    learn->assigned[raw.command] = name;
+    tool_print(learn->out, "%s: command %d (0x%02x)\n", name.c_str(), raw.command, raw.command);
+    advance(learn);
+}
+
+void on_answer(learn_t *learn, std::string answer) {
+    while (!answer.empty() && (answer.back() == '\r' || answer.back() == ' ')) {
+        answer.pop_back();
+    }
+    const std::string &name = learn->names[learn->at];
+    if (answer.empty()) {
+        std::string now = commands_of(learn, name);
+        tool_print(learn->out, "%s: %s\n", name.c_str(),
+                   now.empty() ? "skipped" : ("keeps command " + now).c_str());
+        advance(learn);
+    } else if (answer == "b" && learn->at > 0) {
+        learn->at--;
+        tool_print(learn->out, "back to %s\n", learn->names[learn->at].c_str());
+        prompt(learn);
+    } else if (answer == "b") {
+        tool_print(learn->out, "%s is the first name\n", name.c_str());
+        prompt(learn);
+    } else if (answer == "q") {
+        tool_print(learn->out, "finished\n");
+        learn->done = true;
+    } else {
+        tool_print(learn->out, "'%s' is no answer: press the button, or Enter, b or q\n",
+                   answer.c_str());
+        prompt(learn);
+    }
+}
+
+int write_learned(learn_t *learn) {
+    if (learn->status != 0) {
+        return learn->status;
+    }
+    if (learn->customer_code < 0 || learn->assigned.empty()) {
+        tool_print(learn->out, "nothing learned: no file written\n");
+        return 1;
+    }
+    int32_t protocol = learn->build->protocol;
+    std::string path = learn->out_dir + "/" + learn->file_name;
+    std::string text = std::string("# ") + protocol_name(protocol) + " customer 0x" +
+                       customer_code_text(protocol, learn->customer_code) +
+                       ", learned by dravoke-keymap learn\n";
+    for (const auto &entry : learn->assigned) {
+        text += "key " + std::to_string(entry.first) + " " + entry.second + "\n";
+    }
+    // A file of the code made while the session ran is not overwritten either.
+    customer_target_t now =
+        find_customer_target(learn->out_dir, learn->options->dir, protocol, learn->customer_code);
+    std::string why =
+        !learn->options->force && !now.existing.empty() ? now.existing[0] + " exists now" : "";
+    if (why.empty() && write_file_atomically(learn->out_dir, learn->file_name, text) != 0) {
+        why = strerror(errno);
+    }
+    if (!why.empty()) {
+        // The session is not lost: its lines can be copied by hand.
+        tool_print(learn->out, "%s: error: cannot write: %s; its lines, to copy by hand:\n%s",
+                   path.c_str(), why.c_str(), text.c_str());
+        return 1;
+    }
+    tool_print(learn->out, "wrote %s: %zu button%s (%s customer 0x%s)\n", path.c_str(),
+               learn->assigned.size(), learn->assigned.size() == 1 ? "" : "s",
+               protocol_name(protocol), customer_code_text(protocol, learn->customer_code).c_str());
+    check_written(learn->options, learn->out_dir, {learn->file_name}, {protocol}, learn->out);
+    tool_print(learn->out,
+               "to install it: put it in %s beside %s (adb root; adb remount; adb push %s "
+               "%s/), or add it to PRODUCT_COPY_FILES in the device tree; then restart the "
+               "service: adb shell 'stop dravoke; start dravoke'\n",
+               g_keylayout_dir, k_standard_layout_file, path.c_str(), g_keylayout_dir);
+    return 0;
+}
+
+// One receiver event: a press, unless it repeats the button held.
+void take_event(learn_t *learn, const struct input_event &event) {
+    // Of the synchronisation records only a lost queue counts: the release may be lost with it.
+    if (event.type == EV_SYN && event.code != SYN_DROPPED) {
+        return;
+    }
+    key_report_t report;
+    plan_key_report(&event, &report);
+    // Releases end a press; the repeats of a held button are not presses.
+    bool repeat = learn->held && report.raw.customer_code == learn->held_code.customer_code &&
+                  report.raw.command == learn->held_code.command;
+    learn->held = report.raw.pressed;
+    learn->held_code = report.raw;
+    if (report.raw.pressed && !repeat) {
+        on_press(learn, report.raw);
+    }
+}
+
+// Takes every event the receiver has queued, in order, following its node as it goes and
+// returns. A button held on a receiver that went counts as released, as the daemon releases
+// its key then.
+void take_receiver_events(learn_t *learn, receiver_follow_t *follow) {
+    while (poll(follow->slots, g_nfds, 0) > 0) {
+        const struct pollfd *slots = follow->slots;
+        bool followed = (slots[k_slot_inotify].revents & POLLIN) ||
+                        (slots[k_slot_receiver].revents & (POLLHUP | POLLERR));
+        unsigned losses = follow->losses;
+        bool readable = serve_receiver_slots(follow);
+        learn->held = learn->held && follow->losses == losses;
+        struct input_event event;
+        if (readable && input_event_process(slots[k_slot_receiver].fd, &event) == 0) {
+            take_event(learn, event);
+        } else if (!followed) {
+            return;  // only standard input is ready
+        }
+    }
+}
+
+// An answer, or the end of input (null), taken after every press queued before it.
+void take_answer(learn_t *learn, receiver_follow_t *follow, const std::string *answer) {
+    take_receiver_events(learn, follow);
+    if (learn->done) {
+        return;
+    }
+    if (answer != nullptr) {
+        on_answer(learn, *answer);
+    } else {
+        tool_print(learn->out, "end of input\n");
+        learn->done = true;
+    }
+}
+
+}  // namespace
+
+int run_learn(const tool_options_t *options, FILE *out, FILE *err) {
+    std::string out_dir = options->out_dir.empty() ? "." : options->out_dir;
+    if (options->out_dir.empty() && same_folder(out_dir, g_keylayout_dir)) {
+        tool_print(err,
+                   "dravoke-keymap: the current folder is the system's key layout folder: learn "
+                   "writes there only when --out names it\n");
+        return 2;
+    }
+    // Before the user spends a session on it.
+    if (try_folder_writable(out_dir) != 0) {
+        tool_print(err, "dravoke-keymap: cannot write into %s: %s\n", out_dir.c_str(),
+                   strerror(errno));
+        return 2;
+    }
+    // Learning needs one protocol; when the driver's file cannot be read, the daemon's.
+    int32_t protocol = options->protocols.size() == 1 ? options->protocols[0] : k_ir_protocol_nec;
+    auto build = std::make_unique<layout_build_t>();
+    if (build_layouts(options->dir.c_str(), protocol, build.get()) != 0) {
+        tool_print(err, "dravoke-keymap: cannot list %s: %s\n", options->dir.c_str(),
+                   strerror(build->dir_error));
+        return 1;
+    }
+    learn_t learn{};
+    learn.options = options;
+    learn.build = build.get();
+    learn.out_dir = out_dir;
+    learn.names = standard_names(build.get());
+    learn.customer_code = -1;
+    learn.out = out;
+    if (learn.names.empty()) {
+        tool_print(err, "dravoke-keymap: %s gives no name to learn\n",
+                   standard_layout_path(build.get()).c_str());
+        return 1;
+    }
+    use_layouts(build.get());
+
+    // Standard input in the slot of the daemon's uevent socket, which the tool does not use.
+    receiver_follow_t follow;
+    if (start_following(&follow, err) != 0) {
+        return 1;
+    }
+    follow.slots[k_slot_uevent] = {options->input_fd, POLLIN, 0};
+    tool_print(err, "dravoke-keymap: %s%s; %s%s\n", follow.receiver != nullptr ? "reading " : "",
+               receiver_state(&follow).c_str(),
+               options->protocols.size() == 1 ? "" : "NEC, the daemon's choice: ",
+               options->protocol_origin.c_str());
+    tool_print(out, "learning a %s remote with the %zu names of %s\n", protocol_name(protocol),
+               learn.names.size(), standard_layout_path(build.get()).c_str());
+    prompt(&learn);
+
+    std::string pending;
+    while (!learn.done) {
+        if (poll(follow.slots, g_nfds, -1) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            break;
+        }
+        bool answered = (follow.slots[k_slot_uevent].revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+        // The receiver before standard input: a press made before an answer is taken first.
+        take_receiver_events(&learn, &follow);
+        if (learn.done || !answered) {
+            continue;
+        }
+        // Answers come a line at a time; the end of input finishes.
+        char buffer[256];
+        ssize_t n = read(options->input_fd, buffer, sizeof(buffer));
+        bool ended = n == 0 || (n < 0 && errno != EINTR);
+        pending.append(buffer, n > 0 ? static_cast<size_t>(n) : 0);
+        for (size_t end; !learn.done && (end = pending.find('\n')) != std::string::npos;) {
+            std::string answer = pending.substr(0, end);
+            pending.erase(0, end + 1);
+            take_answer(&learn, &follow, &answer);
+        }
+        if (ended && !learn.done && !pending.empty()) {
+            take_answer(&learn, &follow, &pending);  // a last answer without its newline
+        }
+        if (ended && !learn.done) {
+            take_answer(&learn, &follow, nullptr);
+        }
+    }
+    stop_following(&follow);
+    return write_learned(&learn);
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+// What the command line asked for, common to every command.
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+struct tool_options_t {
+    std::string dir;
+    std::vector<int32_t> protocols;  // one, or NEC and RC5 when the driver's file is unreadable
+    std::string protocol_origin;     // how the protocol was chosen, for the user
+    bool dir_given;
+    bool werror;
+    std::vector<std::string> args;  // what is left: RAW codes for decode, KEYMAPs for import
+    // Commands that write files (import, learn).
+    std::string out_dir;  // "" when not given
+    bool force;           // overwrite files that exist
+    int input_fd;         // learn's answers: standard input
+    // import
+    bool swap_address;
+    std::vector<std::string> maps;  // "KEY_X=NAME"
+    // check: the folder is read as the daemon reads it on the box, by the service's user
+    // (doctor's check; the system folder is always).
+    bool on_box = false;
+};

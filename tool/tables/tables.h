@@ -1,0 +1,35 @@
+#pragma once
+
+// Tables the tool carries so that it needs no package on a box, generated from their sources
+// by tool/tables/gen_tables.py. tool/keys/ looks names and labels up in them.
+
+#include <stdint.h>
+
+struct linux_key_t {
+    const char *name;
+    int code;
+};
+extern const linux_key_t k_linux_keys[];  // sorted by name
+extern const int k_linux_key_count;
+
+struct android_label_t {
+    int code;
+    const char *label;
+};
+extern const android_label_t k_android_labels[];  // sorted by code
+extern const int k_android_label_count;
+// The labels of keys whose meaning on a remote is not a keyboard's (KEY_HOME: HOME, not
+// MOVE_HOME), from the kernel's standard for IR keymaps.
+extern const android_label_t k_remote_labels[];  // sorted by code
+extern const int k_remote_label_count;
+
+struct library_remote_t {
+    int32_t protocol;
+    int customer_code;
+    const char *name;  // the keymap's file name without ".toml"
+};
+extern const library_remote_t k_library_remotes[];  // sorted by protocol and code
+extern const int k_library_remote_count;
+
+// The Linux key name of a code from 0 to 255, "-" when it has none.
+const char *linux_key_name(int code);
