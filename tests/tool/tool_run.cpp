@@ -41,3 +41,21 @@ std::vector<std::string> lines_of(const std::string &text) {
     }
     return lines;
 }
+
+const char k_fixture_standard[] =
+    "key 116 POWER\n"              // 1
+    "key 103 DPAD_UP\n"            // 2
+    "key 108 DPAD_DOWN\n"          // 3
+    "key 105 DPAD_LEFT\n"          // 4
+    "key 158 BACK\n"               // 5: BACK again at 4, the lowest
+    "key 4 BACK\n"                 // 6
+    "key 0 HOME\n"                 // 7: never a target
+    "\t# a comment after a tab\n"  // 8
+    "key 0x74 POWER\n"             // 9: scancode 0, "x74", and line 7 loses
+    "key 300 MENU\n"               // 10
+    "key 223 TV_PLAY\n"            // 11
+    "kye 18 POWER\n"               // 12
+    "18 DPAD_UP\n"                 // 13
+    "\xc2\xa0key 5 HOME\n"         // 14: a no-break space first
+    "key 400 GUIDE\n"              // 15
+    "axis 0x00 X\n";               // 16

@@ -14,3 +14,7 @@ struct tool_run_t {
 tool_run_t run_tool(std::vector<std::string> args);
 
 std::vector<std::string> lines_of(const std::string &text);
+
+// The standard layout of the tool's fixture folders, with the usual mistakes in it, line by
+// line.
+extern const char k_fixture_standard[];

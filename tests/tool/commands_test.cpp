@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+#include <linux/input.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <cutils/properties.h>
+#include <string>
+#include <vector>
+
+#include "core/paths.h"
+#include "inject/inject.h"
+#include "support/daemon_fixture.h"
+#include "support/log_capture.h"
+#include "tool/live/raw_describer.h"
+#include "tool/options.h"
+#include "tool/tool_run.h"
+
+namespace {
+
+using keymap_tool = daemon_test;
+
+TEST_F(keymap_tool, commands_decode_and_refuse_bad_usage) {
+    write_file("orvex_ir_protocol", std::string(4, '\0'));
+    write_file("keylayout/orvex-ir.kl", k_fixture_standard);
+    write_file("keylayout/customer_ir_bf40.kl",
+               "key 5 DPAD_UP\nkey 6 DPAD_DOWN\nkey 9 TV_PLAY\n"
+               "key 10 x74\n");
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::vector<std::string> out;  // lines, each matched by its start
+        std::string err;
+    } cases[] = {
+        {{"decode", "01bf4005", "0x01BF4006", "00bf4006", "00bf4006", "0112340a", "fe00000a",
+          "01bf4009", "01bf400a"},
+         0,
+         {"01bf4005 NEC customer 0xbf40 command 5 (0x05) pressed -> 103 DPAD_UP (KEY_UP): "
+          "writes press KEY_UP (103)",
+          "01bf4006 NEC customer 0xbf40 command 6 (0x06) pressed -> 108 DPAD_DOWN (KEY_DOWN): "
+          "writes release KEY_UP (103), press KEY_DOWN (108)",
+          "00bf4006 NEC customer 0xbf40 command 6 (0x06) released -> 108 DPAD_DOWN (KEY_DOWN): "
+          "writes release KEY_DOWN (108)",
+          "00bf4006 NEC customer 0xbf40 command 6 (0x06) released -> 108 DPAD_DOWN (KEY_DOWN): "
+          "writes nothing, no key is down",
+          "0112340a NEC customer 0x1234 command 10 (0x0a) pressed: no file for customer 0x1234: "
+          "create customer_ir_1234.kl",
+          "    key 10 ?",
+          "fe00000a NEC customer 0x0000 command 10 (0x0a) released, ignored bits 0xfe000000: no "
+          "file for customer 0x0000",
+          "01bf4009 NEC customer 0xbf40 command 9 (0x09) pressed -> 223 TV_PLAY (KEY_CANCEL): "
+          "writes press KEY_CANCEL (223), sets hdmi_cts.one_touch_play to 1",
+          "01bf400a NEC customer 0xbf40 command 10 (0x0a) pressed: customer_ir_bf40.kl names "
+          "command 10 \"x74\", which orvex-ir.kl has only at scancode 0"},
+         ""},
+        // A file whose customer code has its bytes swapped; remotes of the Linux library.
+        {{"decode", "0140bf05", "01070705", "017f8005"},
+         0,
+         {"0140bf05 NEC customer 0x40bf command 5 (0x05) pressed: no file for customer 0x40bf, "
+          "but customer_ir_bf40.kl has customer 0x40bf with its two bytes swapped: that file was "
+          "probably imported or written with the other byte order; rename it "
+          "customer_ir_40bf.kl, or import it again with --swap-address",
+          "    key 5 ?",
+          "01070705 NEC customer 0x0707 command 5 (0x05) pressed: no file for customer 0x0707: "
+          "create customer_ir_0707.kl; customer 0x0707 is khamsin's remote in the Linux keymap "
+          "library: 'dravoke-keymap import khamsin.toml' writes its whole file",
+          "    key 5 ?",
+          "017f8005 NEC customer 0x7f80 command 5 (0x05) pressed: no file for customer 0x7f80: "
+          "create customer_ir_7f80.kl; customer 0x7f80 is the remote of beelink_gs1, dtt200u, "
+          "it913x_v1 and 3 more in the Linux keymap library"},
+         ""},
+        {{"decode", "--protocol", "rc5", "0100051f"},
+         0,
+         {"0100051f RC5 customer 0x05 command 31 (0x1f) pressed: no file for customer 0x05: create "
+          "customer_rc5_ir_05.kl",
+          "    key 31 ?"},
+         ""},
+        {{"--help"}, 0, {"usage: dravoke-keymap COMMAND [OPTIONS]"}, ""},
+        {{"watch", "--help"}, 0, {"usage: dravoke-keymap watch [--dir DIR]"}, ""},
+        {{}, 2, {}, "dravoke-keymap: no command given\nTry 'dravoke-keymap --help'.\n"},
+        {{"frob"}, 2, {}, "dravoke-keymap: unknown command 'frob'\n"},
+        {{"decode"},
+         2,
+         {},
+         "dravoke-keymap: no raw code given\nTry 'dravoke-keymap decode --help'.\n"},
+        {{"decode", "1bf400511"}, 2, {}, "dravoke-keymap: '1bf400511' is not a raw code"},
+        {{"decode", "-1"}, 2, {}, "dravoke-keymap: unknown option '-1'"},
+        {{"show", "--protocol", "sony"}, 2, {}, "dravoke-keymap: --protocol takes nec or rc5"},
+        {{"show", "--werror"}, 2, {}, "dravoke-keymap: unknown option '--werror'"},
+        {{"watch", "extra"}, 2, {}, "dravoke-keymap: unexpected argument 'extra'"},
+        {{"check", "--dir"}, 2, {}, "dravoke-keymap: --dir needs a value"},
+        // Before a session is spent on it.
+        {{"learn", "--out", "/no/such/folder"},
+         2,
+         {},
+         "dravoke-keymap: cannot write into /no/such/folder: No such file or directory\n"},
+    };
+    for (const auto &c : cases) {
+        tool_run_t got = run_tool(c.args);
+        SCOPED_TRACE(got.out + got.err);
+        EXPECT_EQ(got.status, c.status);
+        std::vector<std::string> out = lines_of(got.out);
+        ASSERT_GE(out.size(), c.out.size());
+        for (size_t i = 0; i < c.out.size(); i++) {
+            EXPECT_EQ(out[i].substr(0, c.out[i].size()), c.out[i]);
+        }
+        EXPECT_EQ(got.err.substr(0, c.err.size()), c.err);
+    }
+    // watch shows the daemon's answer to a receiver queue that overflowed: the key goes up.
+    tool_options_t options;
+    options.dir = g_keylayout_dir;
+    options.protocols = {0};
+    raw_describer_t describer;
+    ASSERT_EQ(start_describer(&describer, &options, stderr), 0);
+    struct input_event events[2];
+    memset(events, 0, sizeof(events));
+    events[0].type = EV_MSC;
+    events[0].value = 0x01bf4005;
+    events[1].type = EV_SYN;
+    events[1].code = SYN_DROPPED;
+    describe_event(&describer, &events[0]);
+    EXPECT_EQ(describe_event(&describer, &events[1]),
+              "NEC SYN_DROPPED, the receiver's queue overflowed and lost events: writes release "
+              "KEY_UP (103)\n");
+    take_logs();
+
+    // Showing is not doing: the one-touch-play key was described, not acted on.
+    char value[PROPERTY_VALUE_MAX];
+    EXPECT_EQ(property_get(k_one_touch_play_property, value, ""), 0);
+}
+
+}  // namespace
