@@ -50,3 +50,7 @@ void check_name(report_t *report, const layout_build_t *build, const listed_entr
 // Customer files whose use depends on the folder's listing order: two of one customer code,
 // and more than the daemon reads.
 void check_listing(report_t *report, const layout_build_t *build);
+
+// Layouts the service cannot read, and a folder it cannot list or search. The daemon reads
+// them as the service's user, whoever runs check: judged only where the modes are the box's.
+void check_service_access(report_t *report, const layout_build_t *build);

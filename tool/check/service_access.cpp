@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 
 #include "tool/check/check.h"
+#include "tool/check/diagnostics.h"
+#include "tool/layouts/layouts.h"
 
 namespace {
 
@@ -55,4 +57,34 @@ bool service_may(const struct stat &st, unsigned access) {
         }
     }
     return (st.st_mode & access) == access;
+}
+
+// The daemon reads the layouts as the service's user, whoever runs check; only on the box do
+// the files have the modes the daemon meets.
+void check_service_access(report_t *report, const layout_build_t *build) {
+    std::vector<std::string> paths = {build->dir, standard_layout_path(build)};
+    for (const listed_entry_t &entry : build->entries) {
+        if (entry.customer_code >= 0) {
+            paths.push_back(build->dir + "/" + entry.name);
+        }
+    }
+    for (const std::string &path : paths) {
+        struct stat st;
+        if (stat(path.c_str(), &st) != 0) {
+            continue;  // a missing file is told as the daemon meets it
+        }
+        const char *cannot = nullptr;
+        if (path != build->dir) {
+            cannot = service_may(st, 4) ? nullptr : "read it, so the daemon reads nothing of it";
+        } else if (!service_may(st, 4)) {
+            cannot = "list it, so the daemon stops at start";
+        } else if (!service_may(st, 1)) {
+            cannot = "open the files in it, so the daemon reads none of them";
+        }
+        if (cannot != nullptr) {
+            add(report, path, 0, k_error, "mode %s: %s cannot %s: make it %s",
+                describe_node(st).c_str(), k_service_identity, cannot,
+                path == build->dir ? "0755" : "0644");
+        }
+    }
 }

@@ -5,6 +5,7 @@
 
 #include <stdint.h>
 #include <stdio.h>
+
 #include <map>
 #include <string>
 #include <vector>

@@ -17,177 +17,12 @@
 #include "tool/layouts/layouts.h"
 #include "tool/live/live.h"
 #include "tool/onboard/customer_files.h"
+#include "tool/onboard/learn_session.h"
 #include "tool/onboard/onboard.h"
 #include "tool/options.h"
 #include "tool/print.h"
 
 namespace {
-
-struct learn_t {
-    const tool_options_t *options;
-    const layout_build_t *build;
-    std::string out_dir;
-    std::vector<std::string> names;       // the standard layout's, in its file's order
-    size_t at;                            // the name asked for; names.size() when done
-    int customer_code;                    // -1 until the first press
-    std::map<int, std::string> assigned;  // command -> name: the file's lines
-    bool held;                            // a button is down: its repeats are not presses
-    raw_code_t held_code;
-    bool done;
-    int status;  // when done without writing
-    FILE *out;
-    std::string file_name;  // set at the first press: the existing file's, else the daemon's
-};
-
-// The names a customer button can be given: those with a standard scancode above 0, once
-// each, in the order the standard layout's lines name them.
-std::vector<std::string> standard_names(const layout_build_t *build) {
-    std::vector<std::string> names;
-    auto lines = build->lines.find(standard_layout_path(build));
-    if (lines == build->lines.end()) {
-        return names;
-    }
-    for (const seen_line_t &line : lines->second) {
-        bool at_zero;
-        if (line.scancode > 0 &&
-            standard_scancode_of(build, line.name.c_str(), &at_zero) == line.scancode &&
-            std::find(names.begin(), names.end(), line.name) == names.end()) {
-            names.push_back(line.name);
-        }
-    }
-    return names;
-}
-
-std::string commands_of(const learn_t *learn, const std::string &name) {
-    std::string commands;
-    for (const auto &entry : learn->assigned) {
-        if (entry.second == name) {
-            commands += (commands.empty() ? "" : ", ") + std::to_string(entry.first);
-        }
-    }
-    return commands;
-}
-
-void prompt(learn_t *learn) {
-    if (learn->done) {
-        return;
-    }
-    const std::string &name = learn->names[learn->at];
-    std::string now = commands_of(learn, name);
-    tool_print(learn->out, "press %s on the new remote%s (Enter: skip, b: back, q: finish)\n",
-               name.c_str(), now.empty() ? "" : (", now command " + now).c_str());
-    fflush(learn->out);
-}
-
-void advance(learn_t *learn) {
-    learn->at++;
-    learn->done = learn->at >= learn->names.size();
-    prompt(learn);
-}
-
-// The lines learning starts from: those of the file the customer code has already, in the
-// output folder or the key layout folder, in either digit case. Only --force lets learning
-// replace it, under its own name, so that no folder gets two files for one remote.
-void start_from_existing(learn_t *learn) {
-    customer_target_t target = find_customer_target(learn->out_dir, learn->options->dir,
-                                                    learn->build->protocol, learn->customer_code);
-    learn->file_name = target.name;
-    if (target.existing.empty()) {
-        return;
-    }
-    const std::string &from = target.existing[0];
-    std::string path = learn->out_dir + "/" + target.name;
-    if (!learn->options->force) {
-        tool_print(learn->out, "%s exists: 'learn --force' extends it%s; nothing written\n",
-                   from.c_str(), from == path ? "" : (" into " + path).c_str());
-        learn->done = true;
-        learn->status = 1;
-        return;
-    }
-    keymap_t table[k_keymap_size];
-    memset(table, 0, sizeof(table));
-    create_keymap_from_file(from.c_str(), table);
-    for (int command = 0; command < k_keymap_size; command++) {
-        if (table[command].name[0] != '\0') {
-            learn->assigned[command] = table[command].name;
-        }
-    }
-    tool_print(learn->out, "learning starts from %s: its %zu buttons stay unless pressed anew\n",
-               from.c_str(), learn->assigned.size());
-}
-
-void on_press(learn_t *learn, const raw_code_t &raw) {
-    if (learn->status != 0) {
-        return;
-    }
-    if (learn->done) {
-        tool_print(learn->out, "not learned: command %d came after the last name\n", raw.command);
-        return;
-    }
-    int32_t protocol = learn->build->protocol;
-    std::string code = "customer 0x" + customer_code_text(protocol, raw.customer_code);
-    if (learn->customer_code < 0) {
-        learn->customer_code = raw.customer_code;
-        tool_print(learn->out, "the new remote is %s %s\n", protocol_name(protocol), code.c_str());
-        for (const std::string &note : {swapped_file_advice(learn->build, raw.customer_code),
-                                        library_remotes_text(protocol, raw.customer_code)}) {
-            if (!note.empty()) {
-                tool_print(learn->out, "note: %s\n", note.c_str());
-            }
-        }
-        start_from_existing(learn);
-        if (learn->done) {
-            return;
-        }
-    } else if (raw.customer_code != learn->customer_code) {
-        tool_print(learn->out, "refused: that press is from %s, another remote than %s's\n",
-                   code.c_str(), customer_code_text(protocol, learn->customer_code).c_str());
-        prompt(learn);
-        return;
-    }
-    const std::string &name = learn->names[learn->at];
-    auto taken = learn->assigned.find(raw.command);
-    if (taken != learn->assigned.end() && taken->second != name) {
-        tool_print(learn->out, "refused: command %d is %s's already\n", raw.command,
-                   taken->second.c_str());
-        prompt(learn);
-        return;
-    }
-    // A name pressed anew loses the commands it had.
-    for (auto entry = learn->assigned.begin(); entry != learn->assigned.end();) {
-        entry = entry->second == name ? learn->assigned.erase(entry) : std::next(entry);
-    }
-    learn->assigned[raw.command] = name;
-    tool_print(learn->out, "%s: command %d (0x%02x)\n", name.c_str(), raw.command, raw.command);
-    advance(learn);
-}
-
-void on_answer(learn_t *learn, std::string answer) {
-    while (!answer.empty() && (answer.back() == '\r' || answer.back() == ' ')) {
-        answer.pop_back();
-    }
-    const std::string &name = learn->names[learn->at];
-    if (answer.empty()) {
-        std::string now = commands_of(learn, name);
-        tool_print(learn->out, "%s: %s\n", name.c_str(),
-                   now.empty() ? "skipped" : ("keeps command " + now).c_str());
-        advance(learn);
-    } else if (answer == "b" && learn->at > 0) {
-        learn->at--;
-        tool_print(learn->out, "back to %s\n", learn->names[learn->at].c_str());
-        prompt(learn);
-    } else if (answer == "b") {
-        tool_print(learn->out, "%s is the first name\n", name.c_str());
-        prompt(learn);
-    } else if (answer == "q") {
-        tool_print(learn->out, "finished\n");
-        learn->done = true;
-    } else {
-        tool_print(learn->out, "'%s' is no answer: press the button, or Enter, b or q\n",
-                   answer.c_str());
-        prompt(learn);
-    }
-}
 
 int write_learned(learn_t *learn) {
     if (learn->status != 0) {
@@ -245,7 +80,7 @@ void take_event(learn_t *learn, const struct input_event &event) {
     learn->held = report.raw.pressed;
     learn->held_code = report.raw;
     if (report.raw.pressed && !repeat) {
-        on_press(learn, report.raw);
+        learn_press(learn, report.raw);
     }
 }
 
@@ -276,7 +111,7 @@ void take_answer(learn_t *learn, receiver_follow_t *follow, const std::string *a
         return;
     }
     if (answer != nullptr) {
-        on_answer(learn, *answer);
+        learn_answer(learn, *answer);
     } else {
         tool_print(learn->out, "end of input\n");
         learn->done = true;
@@ -311,7 +146,7 @@ int run_learn(const tool_options_t *options, FILE *out, FILE *err) {
     learn.options = options;
     learn.build = build.get();
     learn.out_dir = out_dir;
-    learn.names = standard_names(build.get());
+    learn.names = learnable_names(build.get());
     learn.customer_code = -1;
     learn.out = out;
     if (learn.names.empty()) {
@@ -333,7 +168,7 @@ int run_learn(const tool_options_t *options, FILE *out, FILE *err) {
                options->protocol_origin.c_str());
     tool_print(out, "learning a %s remote with the %zu names of %s\n", protocol_name(protocol),
                learn.names.size(), standard_layout_path(build.get()).c_str());
-    prompt(&learn);
+    learn_prompt(&learn);
 
     std::string pending;
     while (!learn.done) {
