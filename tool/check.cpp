@@ -7,6 +7,7 @@
 
 #include "core/paths.h"
 #include "core/protocol.h"
+#include "tool/android_keys.h"
 #include "tool/check.h"
 
 void add(report_t *report, const std::string &path, int line, severity_t severity,
@@ -235,6 +236,7 @@ int run_check(const tool_options_t *options, FILE *out, check_totals_t *totals) 
             names.insert(entry.name);
         }
         check_standard(&report, build.get());
+        check_android(&report, build.get(), options);
         for (const listed_entry_t &entry : build->entries) {
             check_name(&report, build.get(), entry, single, names);
         }

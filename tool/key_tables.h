@@ -37,7 +37,11 @@ extern const int k_library_remote_count;
 int linux_key_code(const char *name);
 // The Linux key name nearest to name, letter case ignored, or "" when none is near.
 std::string nearest_linux_key(const std::string &name);
+// Edits (insertions, deletions, substitutions) from a to b, letter case ignored.
+size_t edit_distance(const std::string &a, const std::string &b);
 // The Android key label for a Linux key code, or null when Android gives it none.
 const char *android_label(int code);
+// The label Android's generic key layout, Generic.kl, gives a Linux key code, or null.
+const char *generic_label(int code);
 // The Android label of a Linux key's meaning on a remote, or null when it is the generic one.
 const char *remote_label(int code);
