@@ -179,14 +179,15 @@ int judge_android_delivery(const tool_options_t *options, int32_t protocol, std:
                      " (" + std::to_string(scancode) + ") as " + delivered_text(got);
         }
     }
-    std::string reached = std::to_string(d.reached.size()) + " standard key" +
-                          (d.reached.size() == 1 ? "" : "s") + " that customer buttons reach";
     std::string verdict =
-        wrong_count == 0
-            ? "the " + reached + " arrive as " + k_standard_layout_file + " names them"
-            : std::to_string(wrong_count) + " of the " + reached +
-                  " arrive as other keys: " + wrong + "; 'dravoke-keymap android-layout' writes " +
-                  keyboard_layout_file() + " from " + k_standard_layout_file;
+        "of the " + std::to_string(d.reached.size()) +
+        (d.reached.size() == 1 ? " standard key" : " standard keys") +
+        " that customer buttons reach, Android delivers " +
+        (wrong_count == 0 ? std::string("each as ") + k_standard_layout_file + " names it"
+                          : std::to_string(wrong_count) +
+                                (wrong_count == 1 ? " as another key: " : " as other keys: ") +
+                                wrong + "; 'dravoke-keymap android-layout' writes " +
+                                keyboard_layout_file() + " from " + k_standard_layout_file);
     if (!d.layout.empty() && !d.loads) {
         const android_refusal_t &first = d.read.refusals[0];
         *text = d.layout + ":" + std::to_string(first.line) + ": " + first.why + "; " + verdict;
@@ -194,13 +195,12 @@ int judge_android_delivery(const tool_options_t *options, int32_t protocol, std:
     }
     std::string dirs;
     for (const char *dir : k_box_keylayout_dirs) {
-        dirs += std::string(dir) + ", ";
+        dirs += dir + std::string(dir == k_box_keylayout_dirs[3] ? " or " : ", ");
     }
-    *text =
-        (d.layout.empty() ? "no " + keyboard_layout_file() + " in " + dirs + "or " + options->dir +
-                                ": the virtual keyboard's keys map through "
-                                "Generic.kl"
-                          : "the virtual keyboard's keys map through " + d.layout) +
-        "; " + verdict;
+    std::string through = "the virtual keyboard's keys map through ";
+    *text = (d.layout.empty() ? "no " + keyboard_layout_file() + " in " + dirs + options->dir +
+                                    ": " + through + "Generic.kl"
+                              : through + d.layout) +
+            "; " + verdict;
     return wrong_count == 0 ? 0 : 1;
 }

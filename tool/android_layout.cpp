@@ -80,10 +80,15 @@ int run_android_layout(const tool_options_t *options, FILE *out, FILE *err) {
         // Beside the layouts it serves: what Android now delivers for every customer button.
         run_check(options, out, nullptr);
     }
+    std::string install =
+        same_folder(out_dir, g_keylayout_dir)
+            ? ""
+            : std::string("to install it: put it in ") + g_keylayout_dir + " beside " +
+                  k_standard_layout_file +
+                  " (or in the vendor or odm keylayout folder), or add it to PRODUCT_COPY_FILES; ";
     tool_print(out,
-               "to install it: put it in %s beside %s (or in the vendor or odm keylayout folder), "
-               "or add it to PRODUCT_COPY_FILES; Android reads it when the virtual keyboard "
-               "appears: adb shell 'stop dravoke; start dravoke'\n",
-               g_keylayout_dir, k_standard_layout_file);
+               "%sAndroid reads it when the virtual keyboard appears: adb shell 'stop dravoke; "
+               "start dravoke'\n",
+               install.c_str());
     return 0;
 }
