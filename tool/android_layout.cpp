@@ -12,21 +12,11 @@
 
 int run_android_layout(const tool_options_t *options, FILE *out, FILE *err) {
     auto build = std::make_unique<layout_build_t>();
-    if (build_layouts(options->dir.c_str(), options->protocols[0], build.get()) != 0) {
-        tool_print(err, "dravoke-keymap: cannot list %s: %s%s\n", options->dir.c_str(),
-                   strerror(build->dir_error),
-                   options->dir_given ? ""
-                                      : " (not on a box? --dir DIR names the folder of the "
-                                        "box's standard layout)");
+    if (build_from_standard(options, build.get(), "the virtual keyboard's layout is made of it",
+                            err) != 0) {
         return 1;
     }
     std::string standard = standard_layout_path(build.get());
-    auto failure = build->failures.find(standard);
-    if (failure != build->failures.end()) {
-        tool_print(err, "dravoke-keymap: %s: %s: the virtual keyboard's layout is made of it\n",
-                   standard.c_str(), failure->second.c_str());
-        return 1;
-    }
     // The scancodes the daemon writes, under the names it reads: 0 it never writes.
     std::string text = std::string("# Android's key layout for dravoke's virtual keyboard ") +
                        k_virtual_keyboard_name + ": the keys of " + k_standard_layout_file +

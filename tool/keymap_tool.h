@@ -122,6 +122,12 @@ struct check_totals_t {
     std::string first_error;  // its file's name and the text, "" when none
 };
 
+// Builds the tables of options->dir for its first protocol, for a command that takes names from
+// the standard layout. Returns 0, or -1 having said on err why not: the folder cannot be
+// listed, or the standard layout read (use: what the command makes of it).
+int build_from_standard(const tool_options_t *options, layout_build_t *build, const char *use,
+                        FILE *err);
+
 // Prints check's diagnostics and summary on out, when out is not null, and gives the totals,
 // when totals is not null. Returns 1 when an error was found, else 0.
 int run_check(const tool_options_t *options, FILE *out, check_totals_t *totals);
