@@ -15,9 +15,10 @@ bool is_android_label(const std::string &label) {
 }
 
 std::string nearest_android_label(const std::string &name) {
-    // A Linux key name written for a label: its meaning on a remote, else Generic.kl's label.
+    // A Linux key name written for a label: its meaning on a remote, else the label import
+    // gives it.
     int code = linux_key_code(name.c_str());
-    for (const char *label : {remote_label(code), generic_label(code)}) {
+    for (const char *label : {remote_label(code), android_label(code)}) {
         if (code >= 0 && label != nullptr) {
             return label;
         }

@@ -53,9 +53,11 @@ std::string read_key_line(const std::vector<std::string> &words, int number,
     std::map<int, int> &lines = usage ? *usage_lines : layout->lines;
     auto earlier = lines.find(static_cast<int>(code));
     if (earlier != lines.end()) {
-        return "\"" + code_word + "\" is " + (usage ? "usage " : "scancode ") +
-               std::to_string(code) + ", which line " + std::to_string(earlier->second) +
-               " maps already";
+        std::string what = (usage ? "usage " : "scancode ") + std::to_string(code);
+        std::string at_line = std::to_string(earlier->second);
+        return code_word == std::to_string(code) ? what + " is mapped already, at line " + at_line
+                                                 : "\"" + code_word + "\" is " + what +
+                                                       ", which line " + at_line + " maps already";
     }
     std::string label = at + 1 < words.size() ? words[at + 1] : "";
     if (label.empty() || label[0] == '#') {
