@@ -18,7 +18,8 @@ const char k_usage[] =
     "usage: dravoke-keymap COMMAND [OPTIONS]\n"
     "\n"
     "Shows what dravoke makes of the box's key layouts and of the receiver's raw codes, with\n"
-    "the daemon's own code. Grabs no device; only import and learn write files.\n"
+    "the daemon's own code. Grabs no device; only import, learn and android-layout write\n"
+    "files.\n"
     "\n"
     "check [DIR]     report what will not work as written in the key layouts\n"
     "show [DIR]      print the customer tables the daemon builds\n"
@@ -27,6 +28,7 @@ const char k_usage[] =
     "doctor          check that the box is set up for the daemon, and say what to fix\n"
     "import KEYMAP   write the layouts of a remote that the Linux keymap library describes\n"
     "learn           learn a new remote's buttons from the receiver, and write its layout\n"
+    "android-layout  write the virtual keyboard's layout, so Android delivers the standard keys\n"
     "\n"
     "--dir DIR            key layout folder (default %s)\n"
     "--protocol nec|rc5   IR protocol (default: the receiver driver's, read from\n"
@@ -63,7 +65,10 @@ const command_t k_commands[] = {
      "Reads the key layout folder DIR as the daemon does at start, and reports every file,\n"
      "line and button that will not work as written, as path:line: warning|error: text,\n"
      "and every line the daemon passes over but blank lines and comments (Android's own\n"
-     "axis, led, sensor and requires_kernel_config lines as notes).\n"
+     "axis, led, sensor and requires_kernel_config lines as notes). Then what Android makes\n"
+     "of the keys: each line at which it refuses orvex-ir.kl or the virtual keyboard's\n"
+     "orvex-ir-uinput.kl, and each standard key that a customer button reaches and Android\n"
+     "delivers as another, through that file or Generic.kl.\n"
      "Ends with a summary. Exit status: 0 clean, 1 errors, 2 bad usage.\n"
      "DIR defaults to %s.\n"
      "\n"
@@ -100,8 +105,10 @@ const command_t k_commands[] = {
      "\n"
      "Checks, in the order the daemon needs them, that the box is set up for it: /dev/uinput,\n"
      "the receiver, the protocol file, the key layouts (DIR, default %s), the daemon\n"
-     "itself, Android's key layout for the virtual keyboard, and SELinux denials. One line\n"
-     "each: ok, warn or FAIL, with what to do. Changes nothing; run it as root to see all.\n"
+     "itself, what Android delivers for the standard keys through the virtual keyboard's\n"
+     "layout (the first orvex-ir-uinput.kl of Android's key layout folders, or Generic.kl),\n"
+     "and SELinux denials. One line each: ok, warn or FAIL, with what to do. Changes nothing;\n"
+     "run it as root to see all.\n"
      "Exit status: 0 when nothing FAILs, 1 otherwise.\n",
      run_doctor, false, nullptr, false, false, false},
     {"import",
@@ -139,6 +146,19 @@ const command_t k_commands[] = {
      "be written, prints its lines instead.\n"
      "Exit status: 0 file written, 1 nothing written, 2 bad usage or --out not writable.\n",
      run_learn_command, false, nullptr, false, true, false},
+    {"android-layout",
+     "usage: dravoke-keymap android-layout [--dir DIR] [--out DIR] [--force]\n"
+     "\n"
+     "Writes orvex-ir-uinput.kl, Android's key layout for the virtual keyboard, with a line\n"
+     "'key S NAME' for each standard scancode S of DIR's orvex-ir.kl (default\n"
+     "%s) whose NAME is an Android key label: Android then delivers each as\n"
+     "the standard layout names it. Names each line it cannot write. The file is written whole\n"
+     "or not at all; written beside the standard layout, check's diagnostics follow.\n"
+     "Exit status: 0 file written, 1 nothing written, 2 bad usage.\n"
+     "\n"
+     "--out DIR   where to write (default: DIR of --dir when given, else the current one)\n"
+     "--force     replace an orvex-ir-uinput.kl there; without it nothing is written then\n",
+     run_android_layout, false, nullptr, false, true, false},
 };
 
 int usage_error(FILE *err, const char *command, const std::string &message) {

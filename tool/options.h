@@ -24,4 +24,6 @@ struct tool_options_t {
     // check: the folder is read as the daemon reads it on the box, by the service's user
     // (doctor's check; the system folder is always).
     bool on_box = false;
+    // doctor: what Android makes of the virtual keyboard's keys is a line of its own.
+    bool android_apart = false;
 };

@@ -6,7 +6,8 @@
 
 #include "cases.h"
 
-// Standard scancodes are Linux key codes, so the platform sees ordinary keys.
+// Standard scancodes are Linux key codes, so the platform sees ordinary keys; the names are
+// Android's key labels, as Android's key layout reader accepts no other.
 const char k_standard_layout[] =
     "# standard remote of the box\n"
     "key 116 POWER\n"
@@ -21,7 +22,7 @@ const char k_standard_layout[] =
     "key 114 VOLUME_DOWN\n"
     "key 113 VOLUME_MUTE\n"
     "key 139 MENU\n"
-    "key 223 TV_PLAY\n";
+    "key 223 MEDIA_PLAY\n";
 
 // NEC customer remote 0xbf40.
 const char k_nec_a_layout[] =
@@ -35,7 +36,7 @@ const char k_nec_a_layout[] =
     "key 11 HOME\n"
     "key 12 VOLUME_UP\n"
     "key 13 VOLUME_DOWN\n"
-    "key 20 TV_PLAY\n"
+    "key 20 MEDIA_PLAY\n"
     "key 30 FAVOURITES\n";
 
 // NEC customer remote 0x7f01, with upper-case digits in its file name and CRLF lines.

@@ -149,6 +149,29 @@ void run_doctor_states() {
              "FAIL  key layouts: /system/usr/keylayout: NEC: 1 table, 7 buttons translated; 0 "
              "warnings, 1 error; first: customer_ir_7F01.kl: mode -rw------- root root: the "
              "service (user nobody, groups uhid input) cannot read it"},
+            // Made of the key lines of a standard layout that names a key as Android does not.
+            {"virtual keyboard's layout refused by Android",
+             [&] {
+                 write_layouts({layouts[0],
+                                {layouts[1].first, layouts[1].second + "key 200 TV_PLAY\n"},
+                                layouts[2]});
+             },
+             [&] { write_layouts(layouts); },
+             "FAIL  Android: /system/usr/keylayout/orvex-ir-uinput.kl:15: \"TV_PLAY\" is not an "
+             "Android key label: Android refuses this file and uses Generic.kl for every key of "
+             "the device; of the 7 standard keys that customer buttons reach, Android delivers "
+             "each as orvex-ir.kl names it"},
+            {"no virtual keyboard's layout, and a key that Generic.kl gives otherwise",
+             [&] {
+                 write_layouts({layouts[0], layouts[2], {"customer_ir_0001.kl", "key 1 HOME\n"}});
+             },
+             [&] { write_layouts(layouts); },
+             "warn  Android: no orvex-ir-uinput.kl in /product/usr/keylayout, "
+             "/system_ext/usr/keylayout, /odm/usr/keylayout, /vendor/usr/keylayout or "
+             "/system/usr/keylayout: the virtual keyboard's keys map through Generic.kl; of the 8 "
+             "standard keys that customer buttons reach, Android delivers 1 as another key: HOME "
+             "(102) as MOVE_HOME; 'dravoke-keymap android-layout' writes orvex-ir-uinput.kl from "
+             "orvex-ir.kl"},
         };
         for (const auto &state : states) {
             state.break_it();

@@ -1,6 +1,7 @@
 // The newcomer's tour: two customer remotes and the TV's Standby, and what the box sees on
-// its virtual keyboard, printed the way evtest prints it; then the integrator's tool, and the
-// two routes to a new remote, import and learn.
+// its virtual keyboard, printed the way evtest prints it; then the integrator's tool, the two
+// traps between the virtual keyboard and Android's keys, and the two routes to a new remote,
+// import and learn.
 #include <fcntl.h>
 #include <linux/input.h>
 #include <poll.h>
@@ -49,23 +50,25 @@ void press(const source_t *receiver, int keyboard, const char *what, uint32_t cu
     show_events(keyboard, 300);
 }
 
+void print_layout(const std::string &name, const std::string &text) {
+    printf("  %s\n", name.c_str());
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        std::string line = text.substr(at, end - at);
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        printf("      %s\n", line.c_str());
+        at = end == std::string::npos ? text.size() : end + 1;
+    }
+}
+
 void print_layouts() {
     printf("Key layouts in /system/usr/keylayout (NEC selected by /proc/orvex_ir_protocol):\n");
     for (const auto &f : all_layouts()) {
-        if (f.first.find("rc5") != std::string::npos) {
-            continue;
-        }
-        printf("  %s\n", f.first.c_str());
-        std::string text = f.second;
-        size_t at = 0;
-        while (at < text.size()) {
-            size_t end = text.find('\n', at);
-            std::string line = text.substr(at, end - at);
-            if (!line.empty() && line.back() == '\r') {
-                line.pop_back();
-            }
-            printf("      %s\n", line.c_str());
-            at = end == std::string::npos ? text.size() : end + 1;
+        if (f.first.find("rc5") == std::string::npos) {
+            print_layout(f.first, f.second);
         }
     }
 }
@@ -110,6 +113,37 @@ void show_check() {
         "    them before flashing: file, line, what goes wrong, what to do.\n");
     show_command(std::string(k_keymap_tool_path) + " check " + dir);
     show_command(std::string(k_keymap_tool_path) + " check --protocol rc5 " + dir);
+}
+
+// The virtual keyboard's keys reach Android through orvex-ir-uinput.kl, or else Generic.kl:
+// a label Android does not know makes it refuse the whole file, and without the file a
+// standard scancode may stand for another key in Generic.kl.
+void show_android_traps() {
+    std::string dir = "/tmp/android-traps";
+    mkdir(dir.c_str(), 0755);
+    std::string standard = "key 116 POWER\nkey 28 DPAD_CENTER\nkey 102 HOME\nkey 200 GUIDE\n";
+    std::string customer = "key 18 POWER\nkey 9 DPAD_CENTER\nkey 11 HOME\nkey 31 GUIDE\n";
+    auto put = [&](const char *name, const std::string &text) {
+        write_file(dir + "/" + name, text.data(), text.size());
+    };
+    put("orvex-ir.kl", standard + "key 223 TV_PLAY\n");
+    put("orvex-ir-uinput.kl", standard + "key 223 TV_PLAY\n");
+    put("customer_ir_bf40.kl", customer + "key 20 TV_PLAY\n");
+    printf(
+        "\n>>> Between the virtual keyboard and Android stands one more file: Android maps its\n"
+        "    scancodes through orvex-ir-uinput.kl, or Generic.kl. Trap 1: a standard layout\n"
+        "    that names 223 TV_PLAY, not an Android key label, copied into orvex-ir-uinput.kl.\n"
+        "    Android refuses both files whole, and every key goes through Generic.kl\n");
+    show_command(std::string(k_keymap_tool_path) + " check --protocol nec " + dir);
+    put("orvex-ir.kl", standard + "key 223 MEDIA_PLAY\n");
+    put("customer_ir_bf40.kl", customer + "key 20 MEDIA_PLAY\n");
+    unlink((dir + "/orvex-ir-uinput.kl").c_str());
+    printf(
+        "\n>>> Trap 2: Android labels only, and no orvex-ir-uinput.kl. Generic.kl turns scancode\n"
+        "    200 into MEDIA_PLAY: every customer remote's GUIDE button plays\n");
+    show_command(std::string(k_keymap_tool_path) + " check --protocol nec " + dir);
+    printf("\n>>> android-layout writes the virtual keyboard's layout from the standard one\n");
+    show_command(std::string(k_keymap_tool_path) + " android-layout --protocol nec --dir " + dir);
 }
 
 // Starts the daemon again, so that it reads the key layouts again, as 'stop dravoke; start
@@ -213,11 +247,13 @@ int run_demo() {
     }
     uint32_t nec = 0;
     set_protocol(&nec, sizeof(nec));
-    // The box's layouts, and Android's own layout for the virtual keyboard: the standard keys.
-    auto layouts = all_layouts();
-    layouts.push_back({std::string(k_keyboard_name) + ".kl", layouts[0].second});
-    write_layouts(layouts);
+    write_layouts(all_layouts());
     print_layouts();
+    // Android's own layout for the virtual keyboard, so that it delivers the standard keys.
+    printf("\n>>> Android's key layout for the virtual keyboard, from the standard one\n");
+    show_command(std::string(k_keymap_tool_path) + " android-layout --dir " + k_keylayout_dir);
+    std::string keyboard_layout = std::string(k_keyboard_name) + ".kl";
+    print_layout(keyboard_layout, read_file(std::string(k_keylayout_dir) + "/" + keyboard_layout));
 
     source_t receiver;
     if (create_source(k_receiver_name, &receiver) != 0) {
@@ -270,7 +306,7 @@ int run_demo() {
     press(&receiver, keyboard, "Remote 2: VOLUME_UP (its command 65): the same key as remote 1's",
           0x7f01, 65, 80);
     press(&receiver, keyboard,
-          "Remote 1: TV_PLAY (command 20 -> standard scancode 223, also sets "
+          "Remote 1: MEDIA_PLAY (command 20 -> standard scancode 223, also sets "
           "hdmi_cts.one_touch_play=1)",
           0xbf40, 20, 80);
     press(&receiver, keyboard, "A remote nobody configured (customer 0x1234): ignored", 0x1234, 5,
@@ -293,6 +329,7 @@ int run_demo() {
     }
     stop_daemon(&watch);
     show_check();
+    show_android_traps();
     printf(
         "\n>>> Last, is this box set up right? One line a check, in the order the daemon needs\n"
         "    them, with what to do for anything not ok\n");

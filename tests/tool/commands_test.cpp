@@ -2,6 +2,7 @@
 #include <linux/input.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/stat.h>
 
 #include <cutils/properties.h>
 #include <string>
@@ -25,6 +26,9 @@ TEST_F(keymap_tool, commands_decode_and_refuse_bad_usage) {
     write_file("keylayout/customer_ir_bf40.kl",
                "key 5 DPAD_UP\nkey 6 DPAD_DOWN\nkey 9 TV_PLAY\n"
                "key 10 x74\n");
+    const std::string made = path("made");
+    ASSERT_EQ(mkdir(made.c_str(), 0755), 0);
+    const std::string standard = path("keylayout/orvex-ir.kl");
     const struct {
         std::vector<std::string> args;
         int status;
@@ -93,6 +97,22 @@ TEST_F(keymap_tool, commands_decode_and_refuse_bad_usage) {
          2,
          {},
          "dravoke-keymap: cannot write into /no/such/folder: No such file or directory\n"},
+        // The virtual keyboard's layout: each standard name that is an Android label.
+        {{"android-layout", "--out", made},
+         0,
+         {standard + ":17: note: \"Settings\" (scancode 60) not written: not an Android key "
+                     "label (did you mean \"SETTINGS\"?)",
+          standard + ":11: note: \"TV_PLAY\" (scancode 223) not written",
+          "wrote " + made +
+              "/orvex-ir-uinput.kl: 6 keys, each delivered as orvex-ir.kl names "
+              "it; 2 standard lines not written"},
+         ""},
+        {{"android-layout", "--out", made},
+         1,
+         {"", "", made + "/orvex-ir-uinput.kl: error: exists; --force overwrites it",
+          "android-layout: nothing written"},
+         ""},
+        {{"android-layout", "--force", "--out", made}, 0, {"", "", "wrote " + made}, ""},
     };
     for (const auto &c : cases) {
         tool_run_t got = run_tool(c.args);

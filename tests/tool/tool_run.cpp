@@ -58,4 +58,5 @@ const char k_fixture_standard[] =
     "18 DPAD_UP\n"                 // 13
     "\xc2\xa0key 5 HOME\n"         // 14: a no-break space first
     "key 400 GUIDE\n"              // 15
-    "axis 0x00 X\n";               // 16
+    "axis 0x00 X\n"                // 16
+    "key 60 Settings\n";           // 17: Android's labels are upper case

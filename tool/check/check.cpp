@@ -209,6 +209,7 @@ int run_check(const tool_options_t *options, FILE *out, check_totals_t *totals) 
             names.insert(entry.name);
         }
         check_standard(&report, build.get());
+        check_android(&report, build.get(), options);
         for (const listed_entry_t &entry : build->entries) {
             check_name(&report, build.get(), entry, single, names);
         }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tool/layouts/layouts.h"
+#include "tool/options.h"
 
 enum severity_t { k_note, k_warning, k_error };
 
@@ -54,3 +55,8 @@ void check_listing(report_t *report, const layout_build_t *build);
 // Layouts the service cannot read, and a folder it cannot list or search. The daemon reads
 // them as the service's user, whoever runs check: judged only where the modes are the box's.
 void check_service_access(report_t *report, const layout_build_t *build);
+
+// What Android makes of the keys: the lines at which it refuses the standard layout or the
+// virtual keyboard's, and each standard key that a customer button reaches and that Android
+// delivers as another.
+void check_android(report_t *report, const layout_build_t *build, const tool_options_t *options);

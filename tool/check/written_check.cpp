@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "keymap/keymap.h"
+#include "tool/android/android.h"
 #include "tool/check/check.h"
 #include "tool/files/files.h"
 #include "tool/options.h"
@@ -68,6 +69,8 @@ int check_copies(const tool_options_t *options, const std::string &temp,
     std::string report = text != nullptr ? text : "";
     free(text);
     replace_all(&report, temp + "/" + k_standard_layout_file, standard);
+    replace_all(&report, temp + "/" + keyboard_layout_file(),
+                options->dir + "/" + keyboard_layout_file());
     replace_all(&report, temp, out_dir);
     tool_print(out, "%s", report.c_str());
     return status;
@@ -82,15 +85,17 @@ int check_written(const tool_options_t *options, const std::string &out_dir,
         // The files are where the daemon will read them: the folder as it stands is the result.
         return run_check(options, out, nullptr);
     }
-    // Otherwise a folder of their own beside them, with the standard layout and nothing else.
+    // Otherwise a folder of their own beside them, with the standard layout and the virtual
+    // keyboard's, when there is one, and nothing else.
     std::string temp = out_dir + "/.dravoke-keymap-check.XXXXXX";
     if (mkdtemp(&temp[0]) == nullptr) {
         tool_print(out, "%s: warning: not checked: cannot make a folder beside them: %s\n",
                    out_dir.c_str(), strerror(errno));
         return 0;
     }
-    std::vector<std::string> names = {k_standard_layout_file};
-    std::vector<std::string> sources = {options->dir + "/" + k_standard_layout_file};
+    std::vector<std::string> names = {k_standard_layout_file, keyboard_layout_file()};
+    std::vector<std::string> sources = {options->dir + "/" + k_standard_layout_file,
+                                        options->dir + "/" + keyboard_layout_file()};
     for (const std::string &file : files) {
         names.push_back(file);
         sources.push_back(out_dir + "/" + file);

@@ -10,18 +10,13 @@
 #include "core/protocol.h"
 #include "receiver/receiver.h"
 #include "tool/check/check.h"
+#include "tool/doctor/android_verdict.h"
 #include "tool/doctor/doctor.h"
 #include "tool/layouts/layouts.h"
 #include "tool/options.h"
 #include "tool/print.h"
 
 namespace {
-
-// Android looks a device's key layout up by name in these folders, in this order, when its
-// vendor and product are 0, as the virtual keyboard's are.
-const char *const k_android_keylayout_dirs[] = {"/product/usr/keylayout",
-                                                "/system_ext/usr/keylayout", "/odm/usr/keylayout",
-                                                "/vendor/usr/keylayout", "/system/usr/keylayout"};
 
 enum status_t { k_ok, k_warn, k_fail };
 
@@ -149,6 +144,7 @@ void check_layouts(doctor_t *doctor, const tool_options_t *options, int32_t prot
     check.protocols = {protocol};
     check.werror = false;
     check.on_box = true;
+    check.android_apart = true;
     check_totals_t totals;
     run_check(&check, nullptr, &totals);
     std::string text = options->dir + ": " + totals.summary;
@@ -239,21 +235,10 @@ void check_daemon(doctor_t *doctor, const std::string &receiver) {
     }
 }
 
-void check_android_layout(doctor_t *doctor) {
-    std::string name = std::string(k_virtual_keyboard_name) + ".kl";
-    for (const char *dir : k_android_keylayout_dirs) {
-        std::string path = std::string(dir) + "/" + name;
-        if (access(path.c_str(), R_OK) == 0) {
-            report(doctor, k_ok, "Android",
-                   std::string("the virtual keyboard's keys map through ") + path);
-            return;
-        }
-    }
-    report(doctor, k_warn, "Android",
-           "no " + name +
-               " in /product, /system_ext, /odm, /vendor or /system usr/keylayout: "
-               "Android falls back to its generic layout; install one with the key lines of " +
-               k_standard_layout_file);
+void check_android_layout(doctor_t *doctor, const tool_options_t *options, int32_t protocol) {
+    std::string text;
+    int verdict = judge_android_delivery(options, protocol, &text);
+    report(doctor, static_cast<status_t>(verdict), "Android", text);
 }
 
 void check_selinux(doctor_t *doctor) {
@@ -304,7 +289,7 @@ int run_doctor(const tool_options_t *options, FILE *out, FILE *) {
     int32_t protocol = check_protocol(&doctor);
     check_layouts(&doctor, options, protocol);
     check_daemon(&doctor, receiver);
-    check_android_layout(&doctor);
+    check_android_layout(&doctor, options, protocol);
     check_selinux(&doctor);
     tool_print(out, "doctor: %d ok, %d warn, %d FAIL\n", doctor.counts[k_ok], doctor.counts[k_warn],
                doctor.counts[k_fail]);

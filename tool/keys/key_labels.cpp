@@ -32,6 +32,10 @@ const char *android_label(int code) {
     if (code == KEY_OK) {
         return "DPAD_CENTER";
     }
+    return generic_label(code);
+}
+
+const char *generic_label(int code) {
     return label_of(k_android_labels, k_android_label_count, code);
 }
 

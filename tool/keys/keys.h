@@ -1,6 +1,6 @@
 #pragma once
 
-// Linux key names and Android's labels for them, looked up in the generated tables.
+// Linux key names and Android's key labels, looked up in the generated tables.
 
 #include <string>
 
@@ -12,3 +12,11 @@ std::string nearest_linux_key(const std::string &name);
 const char *android_label(int code);
 // The Android label of a Linux key's meaning on a remote, or null when it is the generic one.
 const char *remote_label(int code);
+// The label Android's generic key layout, Generic.kl, gives a Linux key code, or null. Unlike
+// android_label, it leaves KEY_OK unmapped, as Generic.kl does.
+const char *generic_label(int code);
+
+// Whether Android's key layout reader accepts label in a key line.
+bool is_android_label(const std::string &label);
+// The Android label a name was probably meant as, or "" when none is near.
+std::string nearest_android_label(const std::string &name);

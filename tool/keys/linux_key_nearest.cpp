@@ -3,12 +3,10 @@
 #include <algorithm>
 #include <vector>
 
+#include "tool/keys/edit_distance.h"
 #include "tool/keys/keys.h"
 #include "tool/tables/tables.h"
 
-namespace {
-
-// Edits (insertions, deletions, substitutions) from a to b, letter case ignored.
 size_t edit_distance(const std::string &a, const std::string &b) {
     std::vector<size_t> row(b.size() + 1);
     for (size_t j = 0; j <= b.size(); j++) {
@@ -27,8 +25,6 @@ size_t edit_distance(const std::string &a, const std::string &b) {
     }
     return row[b.size()];
 }
-
-}  // namespace
 
 std::string nearest_linux_key(const std::string &name) {
     // A slip of a few letters, not another word.

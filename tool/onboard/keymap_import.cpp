@@ -15,6 +15,7 @@
 #include "tool/onboard/import.h"
 #include "tool/onboard/keytable.h"
 #include "tool/onboard/onboard.h"
+#include "tool/onboard/standard_build.h"
 #include "tool/options.h"
 #include "tool/print.h"
 
@@ -85,20 +86,8 @@ int run_import(const tool_options_t *options, FILE *out, FILE *err) {
         }
         import.maps[key] = map.substr(equals + 1);
     }
-    if (build_layouts(options->dir.c_str(), options->protocols[0], build.get()) != 0) {
-        // Off the box, the system folder is not there: the box's layouts are in its sources.
-        tool_print(err, "dravoke-keymap: cannot list %s: %s%s\n", options->dir.c_str(),
-                   strerror(build->dir_error),
-                   options->dir_given ? ""
-                                      : " (not on a box? --dir DIR names the folder of the "
-                                        "box's standard layout)");
-        return 1;
-    }
-    std::string standard = standard_layout_path(build.get());
-    auto failure = build->failures.find(standard);
-    if (failure != build->failures.end()) {
-        tool_print(err, "dravoke-keymap: %s: %s: imported keys take their names from it\n",
-                   standard.c_str(), failure->second.c_str());
+    if (build_from_standard(options, build.get(), "imported keys take their names from it", err) !=
+        0) {
         return 1;
     }
     for (const auto &map : import.maps) {

@@ -1,7 +1,8 @@
 #pragma once
 
-// The routes to a new remote's customer layout: import from the Linux keymap library, and
-// learn from the receiver. Both write files only where told, and never half.
+// The files a box needs: a new remote's customer layout, imported from the Linux keymap
+// library or learned from the receiver, and the virtual keyboard's layout for Android. Each is
+// written only where told, and never half.
 
 #include <stdio.h>
 
@@ -9,3 +10,6 @@
 
 int run_import(const tool_options_t *options, FILE *out, FILE *err);
 int run_learn(const tool_options_t *options, FILE *out, FILE *err);
+// android-layout: writes the virtual keyboard's layout, so that Android delivers each standard
+// scancode as the key the standard layout names.
+int run_android_layout(const tool_options_t *options, FILE *out, FILE *err);

@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
 """Writes the tool's generated tables from their sources, then formats them.
 
-    python3 tool/tables/gen_tables.py [--labels TSV] [--meanings TSV] [--library DIR] [--header H]
+    python3 tool/tables/gen_tables.py [--labels TSV] [--keycodes TSV] [--meanings TSV]
+                                      [--library DIR] [--header H]
 
 - linux_key_names.cpp and linux_key_codes.cpp from <linux/input-event-codes.h>;
 - android_key_labels.cpp from the Linux key code -> Android label TSV (the facts of
   Android's generic key layout);
+- android_keycodes.cpp from the TSV of every key label Android's key layout reader
+  accepts, with its key code;
 - remote_key_labels.cpp from the TSV of the Android labels of keys whose meaning on a
   remote differs from a keyboard's (the kernel's standard for IR keymaps);
 - keymap_library_index.cpp from the Linux remote keymap library (Debian's ir-keytable,
@@ -78,7 +81,7 @@ def write_key_codes(keys, header):
             "const int k_linux_key_count = sizeof(k_linux_keys) / sizeof(k_linux_keys[0]);\n")
 
 
-def label_rows(tsv):
+def label_pairs(tsv):
     """(code, label) of a TSV whose first column is the code and whose last is the label."""
     rows = []
     for line in open(tsv):
@@ -86,7 +89,11 @@ def label_rows(tsv):
             continue
         fields = line.rstrip("\n").split("\t")
         rows.append((int(fields[0]), fields[-1]))
-    return "".join('    {%d, "%s"},\n' % r for r in sorted(rows))
+    return rows
+
+
+def label_rows(tsv):
+    return "".join('    {%d, "%s"},\n' % r for r in sorted(label_pairs(tsv)))
 
 
 def write_labels(tsv, table, comment):
@@ -95,6 +102,17 @@ def write_labels(tsv, table, comment):
             "// " + comment + ", sorted by code.\n"
             "const android_label_t %s[] = {\n" % table + label_rows(tsv) + "};\n"
             "const int %s_count = sizeof(%s) / sizeof(%s[0]);\n" % (table[:-1], table, table))
+
+
+def write_keycodes(tsv):
+    rows = sorted(label_pairs(tsv), key=lambda r: r[1])
+    return (first_line(os.path.basename(tsv)) +
+            '#include "tool/tables/tables.h"\n\n'
+            "// Every key label that Android's key layout reader accepts, with its key code, sorted\n"
+            "// by label for a binary search.\n"
+            "const android_label_t k_android_keycodes[] = {\n" +
+            "".join('    {%d, "%s"},\n' % r for r in rows) + "};\n"
+            "const int k_android_keycode_count = sizeof(k_android_keycodes) / sizeof(k_android_keycodes[0]);\n")
 
 
 NEC, RC5 = 0, 1
@@ -152,6 +170,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--header", default="/usr/include/linux/input-event-codes.h")
     parser.add_argument("--labels", default=os.path.join(ROOT, "../shared/keys/linux-key-to-android-label.tsv"))
+    parser.add_argument("--keycodes", default=os.path.join(ROOT, "../shared/keys/android-key-labels.tsv"))
     parser.add_argument("--meanings", default=os.path.join(ROOT, "../shared/keys/linux-remote-key-meanings.tsv"))
     parser.add_argument("--library", default="/lib/udev/rc_keymaps")
     args = parser.parse_args()
@@ -161,6 +180,7 @@ def main():
         "linux_key_codes.cpp": write_key_codes(keys, "<linux/input-event-codes.h>"),
         "android_key_labels.cpp": write_labels(
             args.labels, "k_android_labels", "Linux key code -> the label Android's generic key layout gives it"),
+        "android_keycodes.cpp": write_keycodes(args.keycodes),
         "remote_key_labels.cpp": write_labels(
             args.meanings, "k_remote_labels",
             "Linux key code -> the Android label of the key's meaning on a remote, where the generic\n"

@@ -18,6 +18,9 @@ struct android_label_t {
 };
 extern const android_label_t k_android_labels[];  // sorted by code
 extern const int k_android_label_count;
+// Every label Android's key layout reader accepts in a "key" line, with its key code.
+extern const android_label_t k_android_keycodes[];  // sorted by label
+extern const int k_android_keycode_count;
 // The labels of keys whose meaning on a remote is not a keyboard's (KEY_HOME: HOME, not
 // MOVE_HOME), from the kernel's standard for IR keymaps.
 extern const android_label_t k_remote_labels[];  // sorted by code

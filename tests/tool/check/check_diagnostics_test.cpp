@@ -49,14 +49,19 @@ TEST_F(keymap_tool, check_reports_each_mistake_at_its_place) {
     write_file("keylayout/customer_rc5_ir_25.kl", "key 1 POWER\n");
     // Nineteen remotes: which 18 are read hangs on the listing order.
     ASSERT_EQ(mkdir(path("many").c_str(), 0755), 0);
-    write_file("many/orvex-ir.kl", "key 116 POWER\n");
+    write_file("many/orvex-ir.kl", "key 200 GUIDE\n");
     for (int i = 0; i < 19; i++) {
         char name[64];
         snprintf(name, sizeof(name), "many/customer_ir_%04x.kl", i);
-        write_file(name, "key 1 POWER\n");
+        write_file(name, "key 1 GUIDE\n");
     }
     ASSERT_EQ(mkdir(path("bare").c_str(), 0755), 0);
     write_file("bare/customer_ir_0001.kl", "key 1 POWER\n");
+    // The virtual keyboard's layout made of the key lines of the standard one.
+    ASSERT_EQ(mkdir(path("traps").c_str(), 0755), 0);
+    write_file("traps/orvex-ir.kl", "key 102 HOME\nkey 223 TV_PLAY\n");
+    write_file("traps/orvex-ir-uinput.kl", "key 102 HOME\nkey 223 TV_PLAY\n");
+    write_file("traps/customer_ir_0001.kl", "key 1 HOME\nkey 2 TV_PLAY\n");
 
     const struct {
         std::vector<std::string> args;  // the folder first
@@ -64,13 +69,14 @@ TEST_F(keymap_tool, check_reports_each_mistake_at_its_place) {
         std::string summary;
     } runs[] = {
         {{"keylayout", "--protocol", "nec"}, 1, "NEC: 4 tables,"},
-        {{"keylayout", "--protocol=rc5"}, 0, "RC5: 2 tables, 2 buttons translated"},
+        {{"keylayout", "--protocol=rc5"}, 1, "RC5: 2 tables, 2 buttons translated"},
         {{"many", "--protocol", "nec"}, 1, "NEC: 18 tables, 18 buttons translated"},
         {{"bare", "--protocol", "nec"},
          1,
          "NEC: 1 table, 0 buttons translated (NEC from --protocol); 0 warnings, 1 error"},
         {{"many"}, 1, "RC5: 0 tables, 0 buttons translated (NEC and RC5:"},
         {{"bare", "--protocol", "rc5"}, 1, "1 warning, 2 errors"},
+        {{"traps", "--protocol", "nec"}, 1, "2 buttons translated (NEC from --protocol); 2 warn"},
     };
     const struct {
         int run;
@@ -135,6 +141,24 @@ TEST_F(keymap_tool, check_reports_each_mistake_at_its_place) {
         {5, "orvex-ir.kl", 0, "error: cannot open: No such file or directory: the standard layout"},
         {5, "", 0, "error: no RC5 customer layout (customer_rc5_ir_XX.kl): the daemon stops"},
         {5, "customer_ir_0001.kl", 0, "not read: a layout for NEC remotes"},
+        {0, "orvex-ir.kl", 11,
+         "error: \"TV_PLAY\" is not an Android key label: Android refuses this file and uses "
+         "Generic.kl for every key of the device"},
+        {6, "orvex-ir-uinput.kl", 2, "error: \"TV_PLAY\" is not an Android key label"},
+        {6, "orvex-ir.kl", 1,
+         "warning: HOME (scancode 102) reaches Android as MOVE_HOME, through Generic.kl, as "
+         "Android refuses orvex-ir-uinput.kl: mend it, with \"key 102 HOME\""},
+        {6, "orvex-ir.kl", 2,
+         "TV_PLAY (scancode 223) reaches Android as no key (KEYCODE_UNKNOWN), through "
+         "Generic.kl, as Android refuses orvex-ir-uinput.kl: no layout can deliver \"TV_PLAY\""},
+        {0, "orvex-ir.kl", 9, "error: \"0x74\" is scancode 116, which line 1 maps already"},
+        {0, "orvex-ir.kl", 12, "error: \"kye\" is not a keyword of Android's key layouts"},
+        {0, "orvex-ir.kl", 17,
+         "not an Android key label: Android refuses this file and uses "
+         "Generic.kl for every key of the device (did you mean \"SETTINGS\"?)"},
+        {2, "orvex-ir.kl", 1,
+         "warning: GUIDE (scancode 200) reaches Android as MEDIA_PLAY, through Generic.kl: "
+         "orvex-ir-uinput.kl with \"key 200 GUIDE\" fixes it"},
     };
 
     std::vector<std::vector<std::string>> outputs;

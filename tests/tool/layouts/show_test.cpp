@@ -3,6 +3,8 @@
 #include <string.h>
 #include <sys/stat.h>
 
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -13,6 +15,8 @@
 #include "keymap/keymap.h"
 #include "support/daemon_fixture.h"
 #include "support/log_capture.h"
+#include "tool/android/android.h"
+#include "tool/keys/keys.h"
 #include "tool/tool_run.h"
 
 namespace {
@@ -84,6 +88,27 @@ TEST_F(keymap_tool, show_prints_the_daemons_tables) {
         ASSERT_EQ(tool.size(), daemon.size()) << shown.out;
         for (size_t t = 0; t < daemon.size(); t++) {
             EXPECT_EQ(memcmp(&tool[t], &daemon[t], sizeof(customer_map_t)), 0) << shown.out;
+        }
+
+        // The virtual keyboard's layout written from it reads back, by Android's rules, as the
+        // daemon's every standard name that is an Android label, and check finds it right.
+        tool_run_t made = run_tool({"android-layout", "--dir", dir_path, "--force"});
+        std::ifstream written(dir_path + "/orvex-ir-uinput.kl");
+        android_layout_t read;
+        read_android_layout(std::string(std::istreambuf_iterator<char>(written), {}), &read);
+        EXPECT_TRUE(read.refusals.empty());
+        int labels = 0;
+        for (int i = 1; i < k_keymap_size; i++) {
+            bool label = g_base_keymap[i].scancode != 0 && is_android_label(g_base_keymap[i].name);
+            labels += label;
+            EXPECT_EQ(read.labels[i], label ? g_base_keymap[i].name : "") << made.out;
+        }
+        EXPECT_EQ(made.status, labels > 0 ? 0 : 1);
+        for (const std::string &line : lines_of(made.out)) {
+            EXPECT_NE(line.compare(0, dir_path.size() + 19, dir_path + "/orvex-ir-uinput.kl"), 0);
+            if (line.find("reaches Android") != std::string::npos) {
+                EXPECT_NE(line.find("is not an Android key label"), std::string::npos) << line;
+            }
         }
     }
 }
