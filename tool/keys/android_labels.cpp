@@ -31,14 +31,7 @@ std::string nearest_android_label(const std::string &name) {
         wanted.erase(0, 8);
     }
     // A slip of a letter or two, not another word; short names only differ in letter case.
-    size_t best = wanted.size() > 2 ? std::max<size_t>(1, wanted.size() / 4) : 0;
-    std::string nearest;
-    for (int i = 0; i < k_android_keycode_count; i++) {
-        size_t distance = edit_distance(wanted, k_android_keycodes[i].label);
-        if (distance <= best && (nearest.empty() || distance < best)) {
-            best = distance;
-            nearest = k_android_keycodes[i].label;
-        }
-    }
-    return nearest;
+    size_t most = wanted.size() > 2 ? std::max<size_t>(1, wanted.size() / 4) : 0;
+    return nearest_name(wanted, most, k_android_keycodes, k_android_keycode_count,
+                        [](const android_label_t &key) { return key.label; });
 }

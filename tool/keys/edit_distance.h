@@ -6,3 +6,19 @@
 
 // Edits (insertions, deletions, substitutions) from a to b, letter case ignored.
 size_t edit_distance(const std::string &a, const std::string &b);
+
+// The name of the item that is fewest edits from name, at most most, the first of equals; ""
+// when none is that near.
+template <typename item_t, typename name_of_t>
+std::string nearest_name(const std::string &name, size_t most, const item_t *items, int count,
+                         name_of_t name_of) {
+    std::string nearest;
+    for (int i = 0; i < count; i++) {
+        size_t distance = edit_distance(name, name_of(items[i]));
+        if (distance <= most && (nearest.empty() || distance < most)) {
+            most = distance;
+            nearest = name_of(items[i]);
+        }
+    }
+    return nearest;
+}

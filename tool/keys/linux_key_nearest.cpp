@@ -28,14 +28,6 @@ size_t edit_distance(const std::string &a, const std::string &b) {
 
 std::string nearest_linux_key(const std::string &name) {
     // A slip of a few letters, not another word.
-    size_t best = std::max<size_t>(2, name.size() / 4);
-    std::string nearest;
-    for (int i = 0; i < k_linux_key_count; i++) {
-        size_t distance = edit_distance(name, k_linux_keys[i].name);
-        if (distance <= best && (nearest.empty() || distance < best)) {
-            best = distance;
-            nearest = k_linux_keys[i].name;
-        }
-    }
-    return nearest;
+    return nearest_name(name, std::max<size_t>(2, name.size() / 4), k_linux_keys, k_linux_key_count,
+                        [](const linux_key_t &key) { return key.name; });
 }
