@@ -21,7 +21,9 @@ int run_watch(const tool_options_t *options, FILE *out, FILE *err);
 struct receiver_follow_t {
     struct pollfd slots[k_poll_slots];  // inotify, the caller's own descriptor, the receiver
     struct inputdev_info *receiver;
-    unsigned losses;  // receivers closed so far: a button held on one was released with it
+    // Times the receiver went, came or was replaced: a button held on one that went was
+    // released with it.
+    unsigned changes;
 };
 // Watches the input folder and opens the receiver if it is there. Returns 0, or -1 (told on
 // err) when the folder cannot be watched.

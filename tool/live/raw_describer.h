@@ -33,8 +33,3 @@ void print_described(FILE *out, const std::string &prefix, const std::string &te
 // What to do about a customer code without a file: the file to create, or the file that has
 // the code with its two bytes swapped, and the remotes of the Linux keymap library that use it.
 std::string missing_file_advice(const layout_build_t *build, int customer_code);
-
-// Which device the receiver is: its node and the node's inode, since a receiver closed and
-// another opened in one turn may well get the same record address, descriptor and path. ""
-// when none is open.
-std::string receiver_identity(const struct inputdev_info *receiver);

@@ -9,7 +9,6 @@
 #include "core/paths.h"
 #include "receiver/receiver.h"
 #include "tool/live/live.h"
-#include "tool/live/raw_describer.h"
 #include "tool/print.h"
 
 int start_following(receiver_follow_t *follow, FILE *err) {
@@ -21,7 +20,7 @@ int start_following(receiver_follow_t *follow, FILE *err) {
         slot = {-1, 0, 0};
     }
     follow->receiver = nullptr;
-    follow->losses = 0;
+    follow->changes = 0;
     follow->slots[k_slot_inotify] = {inotify_init1(IN_CLOEXEC), POLLIN, 0};
     if (inotify_add_watch(follow->slots[k_slot_inotify].fd, g_input_dir, IN_CREATE | IN_DELETE) <
         0) {
@@ -43,6 +42,11 @@ std::string receiver_state(const receiver_follow_t *follow) {
                      " yet: waiting for it";
 }
 
+namespace {
+
+// Which device the receiver is: its node and the node's inode, since a receiver closed and
+// another opened in one turn may well get the same record address, descriptor and path. ""
+// when none is open.
 std::string receiver_identity(const inputdev_info *receiver) {
     struct stat st;
     if (receiver == nullptr || fstat(receiver->fd, &st) != 0) {
@@ -50,6 +54,8 @@ std::string receiver_identity(const inputdev_info *receiver) {
     }
     return std::string(receiver->path) + ":" + std::to_string(st.st_ino);
 }
+
+}  // namespace
 
 bool serve_receiver_slots(receiver_follow_t *follow) {
     struct pollfd *slots = follow->slots;
@@ -64,8 +70,8 @@ bool serve_receiver_slots(receiver_follow_t *follow) {
         find_receiver(&follow->receiver, k_receiver_name, slots);
         readable = false;
     }
-    if (!before.empty() && receiver_identity(follow->receiver) != before) {
-        follow->losses++;
+    if (receiver_identity(follow->receiver) != before) {
+        follow->changes++;
     }
     return readable;
 }

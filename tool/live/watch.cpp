@@ -52,7 +52,7 @@ int run_watch(const tool_options_t *options, FILE *out, FILE *err) {
         if (poll(follow.slots, g_nfds, -1) < 0) {
             continue;  // a signal: the loop's test decides
         }
-        std::string before = receiver_identity(follow.receiver);
+        unsigned changes = follow.changes;
         if (serve_receiver_slots(&follow)) {
             struct input_event event;
             if (input_event_process(follow.slots[k_slot_receiver].fd, &event) == 0) {
@@ -64,7 +64,7 @@ int run_watch(const tool_options_t *options, FILE *out, FILE *err) {
                 print_described(out, prefix, describe_event(&describer, &event));
             }
         }
-        if (receiver_identity(follow.receiver) != before) {
+        if (follow.changes != changes) {
             if (follow.receiver == nullptr) {
                 tool_print(err, "dravoke-keymap: the receiver's node went away: waiting for it\n");
             } else {

@@ -55,9 +55,7 @@ int run_android_layout(const tool_options_t *options, FILE *out, FILE *err) {
                    standard.c_str());
         return 1;
     }
-    std::string out_dir = !options->out_dir.empty() ? options->out_dir
-                          : options->dir_given      ? options->dir
-                                                    : ".";
+    std::string out_dir = output_folder(options);
     std::string name = keyboard_layout_file();
     std::string path = out_dir + "/" + name;
     if (!options->force && access(path.c_str(), F_OK) == 0) {

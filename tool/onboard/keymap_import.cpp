@@ -123,8 +123,5 @@ int run_import(const tool_options_t *options, FILE *out, FILE *err) {
                    options->args.size() == 1 ? "the keymap" : "the keymaps");
         return 1;
     }
-    std::string out_dir = !options->out_dir.empty() ? options->out_dir
-                          : options->dir_given      ? options->dir
-                                                    : ".";
-    return write_imported_files(&import, out_dir);
+    return write_imported_files(&import, output_folder(options));
 }

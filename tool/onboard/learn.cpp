@@ -92,9 +92,9 @@ void take_receiver_events(learn_t *learn, receiver_follow_t *follow) {
         const struct pollfd *slots = follow->slots;
         bool followed = (slots[k_slot_inotify].revents & POLLIN) ||
                         (slots[k_slot_receiver].revents & (POLLHUP | POLLERR));
-        unsigned losses = follow->losses;
+        unsigned changes = follow->changes;
         bool readable = serve_receiver_slots(follow);
-        learn->held = learn->held && follow->losses == losses;
+        learn->held = learn->held && follow->changes == changes;
         struct input_event event;
         if (readable && input_event_process(slots[k_slot_receiver].fd, &event) == 0) {
             take_event(learn, event);

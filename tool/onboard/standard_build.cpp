@@ -25,3 +25,7 @@ int build_from_standard(const tool_options_t *options, layout_build_t *build, co
     }
     return 0;
 }
+
+std::string output_folder(const tool_options_t *options) {
+    return !options->out_dir.empty() ? options->out_dir : options->dir_given ? options->dir : ".";
+}

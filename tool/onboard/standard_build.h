@@ -2,6 +2,8 @@
 
 #include <stdio.h>
 
+#include <string>
+
 #include "tool/layouts/layouts.h"
 #include "tool/options.h"
 
@@ -10,3 +12,6 @@
 // listed, or the standard layout read (use: what the command makes of it).
 int build_from_standard(const tool_options_t *options, layout_build_t *build, const char *use,
                         FILE *err);
+
+// Where such a command writes: --out, else the folder of --dir when given, else the current one.
+std::string output_folder(const tool_options_t *options);
