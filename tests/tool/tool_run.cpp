@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <fstream>
 #include <sstream>
 
 #include "support/log_capture.h"
@@ -40,6 +41,13 @@ std::vector<std::string> lines_of(const std::string &text) {
         lines.push_back(line);
     }
     return lines;
+}
+
+std::string read_whole(const std::string &path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return in ? text.str() : "(missing)";
 }
 
 const char k_fixture_standard[] =

@@ -18,3 +18,6 @@ std::vector<std::string> lines_of(const std::string &text);
 // The standard layout of the tool's fixture folders, with the usual mistakes in it, line by
 // line.
 extern const char k_fixture_standard[];
+
+// A file's whole content, "(missing)" when it cannot be read.
+std::string read_whole(const std::string &path);
