@@ -73,10 +73,11 @@ TEST_F(keymap_tool, check_reports_each_mistake_at_its_place) {
         {{"many", "--protocol", "nec"}, 1, "NEC: 18 tables, 18 buttons translated"},
         {{"bare", "--protocol", "nec"},
          1,
-         "NEC: 1 table, 0 buttons translated (NEC from --protocol); 0 warnings, 1 error"},
+         "NEC: 1 table, 0 buttons translated (NEC from --protocol; Android 9 to 16, without "
+         "--android); 0 warnings, 1 error"},
         {{"many"}, 1, "RC5: 0 tables, 0 buttons translated (NEC and RC5:"},
         {{"bare", "--protocol", "rc5"}, 1, "1 warning, 2 errors"},
-        {{"traps", "--protocol", "nec"}, 1, "2 buttons translated (NEC from --protocol); 2 warn"},
+        {{"traps", "--protocol", "nec"}, 1, "2 buttons translated (NEC from --protocol; Android"},
     };
     const struct {
         int run;
