@@ -22,8 +22,8 @@ enum android_verdict_t {
 struct android_remark_t {
     int line;
     android_verdict_t verdict;
-    std::string why;   // what is wrong, every byte of the file shown printable
-    std::string hint;  // what was probably meant, as " (did you mean ...)", or ""
+    std::string why;    // what is wrong, every byte of the file shown printable
+    std::string label;  // a word meant as a key label that none is, for a suggestion; or ""
 };
 // A key layout file as one Android version's reader takes it. Android stops at its first
 // refusal; the reader goes on, as a compiler does, to tell every line.

@@ -83,20 +83,20 @@ std::string quoted(const std::string &word) {
 }
 
 void remark(reader_t *r, android_verdict_t verdict, const std::string &why,
-            const std::string &hint = "") {
-    r->layout->remarks.push_back({r->line, verdict, why, hint});
+            const std::string &label = "") {
+    r->layout->remarks.push_back({r->line, verdict, why, label});
 }
 
 // Records a refusal; false, for the caller to return.
-bool refuse(reader_t *r, const std::string &why, const std::string &hint = "") {
-    remark(r, k_android_refuses, why, hint);
+bool refuse(reader_t *r, const std::string &why, const std::string &label = "") {
+    remark(r, k_android_refuses, why, label);
     return false;
 }
 
-// Whether this version takes word as kind; if not, refuses, naming the versions that do.
-// For a word no version takes, list names the words there are, hint what was probably meant.
+// Whether this version takes word as kind; if not, refuses, naming the versions that do. For
+// a word no version takes, listed names the words there are.
 bool takes(reader_t *r, android_word_kind_t kind, const std::string &word, const std::string &what,
-           const std::string &list = "", const std::string &hint = "") {
+           bool listed = false) {
     if (android_takes_word(kind, word, r->version)) {
         return true;
     }
@@ -105,7 +105,8 @@ bool takes(reader_t *r, android_word_kind_t kind, const std::string &word, const
     if (android_word_versions(kind, word, &first, &last)) {
         return refuse(r, quoted(word) + " is " + what + " " + android_since_text(first, last));
     }
-    return refuse(r, quoted(word) + " is not " + what + list, hint);
+    std::string list = listed ? " (" + android_words_of(kind, k_android_newest) + ")" : "";
+    return refuse(r, quoted(word) + " is not " + what + list, kind == k_word_label ? word : "");
 }
 
 // A number as this version reads it; false when it refuses the file there. last_word: no
@@ -184,16 +185,13 @@ bool read_key(reader_t *r) {
     if (label.empty() || label[0] == '#') {
         return refuse(r, "no key label after " + printable(word));
     }
-    std::string nearest = nearest_android_label(label);
-    if (!takes(r, k_word_label, label, "an Android key label", "",
-               nearest.empty() ? "" : " (did you mean " + quoted(nearest) + "?)")) {
+    if (!takes(r, k_word_label, label, "an Android key label")) {
         return false;
     }
     unsigned flags = 0;
     for (skip_blanks(r); !at_line_end(*r) && peek(*r) != '#'; skip_blanks(r)) {
         std::string flag = next_word(r);
-        if (!takes(r, k_word_flag, flag, "a key flag",
-                   " (" + android_words_of(k_word_flag, k_android_newest) + ")")) {
+        if (!takes(r, k_word_flag, flag, "a key flag", true)) {
             return false;
         }
         if ((flags & android_flag_bit(flag)) != 0) {
@@ -318,8 +316,7 @@ bool read_kernel_config(reader_t *r) {
 
 bool read_line(reader_t *r) {
     std::string keyword = next_word(r);
-    if (!takes(r, k_word_line, keyword, "a keyword of Android's key layouts",
-               " (" + android_words_of(k_word_line, k_android_newest) + ")")) {
+    if (!takes(r, k_word_line, keyword, "a keyword of Android's key layouts", true)) {
         return false;
     }
     bool read = keyword == "key"      ? read_key(r)

@@ -39,14 +39,16 @@ void add_remarks(report_t *report, const tool_options_t *options, const std::str
     std::map<std::tuple<int, int, std::string, std::string>, unsigned> remarks;
     for (const android_layout_t &read : reads) {
         for (const android_remark_t &r : read.remarks) {
-            remarks[std::make_tuple(r.line, r.verdict, r.why, r.hint)] |= 1u << read.version;
+            remarks[std::make_tuple(r.line, r.verdict, r.why, r.label)] |= 1u << read.version;
         }
     }
     for (const auto &entry : remarks) {
         int line = std::get<0>(entry.first);
         auto verdict = static_cast<android_verdict_t>(std::get<1>(entry.first));
         const std::string &why = std::get<2>(entry.first);
-        const std::string &hint = std::get<3>(entry.first);
+        std::string nearest =
+            std::get<3>(entry.first).empty() ? "" : nearest_android_label(std::get<3>(entry.first));
+        std::string hint = nearest.empty() ? "" : " (did you mean \"" + nearest + "\"?)";
         unsigned versions = entry.second;
         std::string what;
         severity_t severity = k_warning;

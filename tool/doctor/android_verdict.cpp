@@ -15,15 +15,16 @@
 
 namespace {
 
-// One version's verdict: 0 ok, 1 warn, 2 FAIL, and its text.
+// One version's verdict: 0 ok, 1 warn, 2 FAIL, and its text; *guessed: it rests on a Generic.kl
+// not known here.
 int judge_version(const layout_build_t *build, const delivery_t &d, int version,
-                  const std::string &dir, std::string *text) {
+                  const std::string &dir, std::string *text, bool *guessed) {
     std::string wrong;
     int wrong_count = 0;
-    bool guessed = false;
+    *guessed = false;
     for (int scancode : d.reached) {
         android_key_t got = delivered(d, version, scancode);
-        guessed = guessed || !got.known;
+        *guessed = *guessed || !got.known;
         if (got.label != build->base[scancode].name) {
             wrong += std::string(wrong_count++ == 0 ? "" : ", ") + build->base[scancode].name +
                      " (" + std::to_string(scancode) + ") as " + delivered_text(got);
@@ -38,17 +39,14 @@ int judge_version(const layout_build_t *build, const delivery_t &d, int version,
                                 (wrong_count == 1 ? " as another key: " : " as other keys: ") +
                                 wrong + "; 'dravoke-keymap android-layout' writes " +
                                 keyboard_layout_file() + " from " + k_standard_layout_file);
-    if (guessed) {
-        verdict += " (through Generic.kl as Android " + std::to_string(generic_kl_oldest()) +
-                   " ships it: older ones are not known here)";
-    }
     const android_layout_t *read =
         d.reads.empty() ? nullptr : &d.reads[static_cast<size_t>(version - d.first)];
     if (read != nullptr && !read->loads) {
         for (const android_remark_t &remark : read->remarks) {
             if (remark.verdict == k_android_refuses) {
                 *text = d.layout + ":" + std::to_string(remark.line) + ": " + remark.why +
-                        ": Android refuses the file and uses Generic.kl; " + verdict;
+                        ": Android refuses this file and uses Generic.kl for every key of the device; " +
+                        verdict;
                 return 2;
             }
         }
@@ -95,9 +93,12 @@ int judge_android_delivery(const tool_options_t *options, int32_t protocol, std:
     // Versions that fare alike are said once, the oldest first.
     std::vector<std::pair<std::string, unsigned>> texts;
     int worst = 0;
+    unsigned guessed = 0;
     for (int version = d.first; version <= d.last; version++) {
         std::string one;
-        int verdict = judge_version(build.get(), d, version, options->dir, &one);
+        bool guess;
+        int verdict = judge_version(build.get(), d, version, options->dir, &one, &guess);
+        guessed |= guess ? 1u << version : 0;
         worst = verdict > worst ? verdict : worst;
         auto same =
             std::find_if(texts.begin(), texts.end(),
@@ -113,6 +114,10 @@ int judge_android_delivery(const tool_options_t *options, int32_t protocol, std:
         *text += (i == 0 ? "" : "; ") +
                  (texts.size() == 1 ? "" : android_versions_text(texts[i].second) + ": ") +
                  texts[i].first;
+    }
+    if (guessed != 0) {
+        *text += " (" + android_versions_text(guessed) + ": through Generic.kl as Android " +
+                 std::to_string(generic_kl_oldest()) + " ships it, theirs not being known here)";
     }
     return worst;
 }
