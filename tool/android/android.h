@@ -51,6 +51,8 @@ std::string android_since_text(int first, int last);
 // The Android version of an SDK level (ro.build.version.sdk: 28 is 9, 32 is 12L, read as
 // 12), 0 when it is not one known here.
 int android_version_of_sdk(int sdk);
+// The versions options judge, oldest and newest.
+void android_judged(const tool_options_t *options, int *first, int *last);
 // Settles the versions a command judges: --android N; on the box, the box's; elsewhere every
 // version known here. Returns 0, or -1 with *why for a bad --android.
 int settle_android_versions(tool_options_t *options, const char *given, std::string *why);

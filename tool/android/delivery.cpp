@@ -22,8 +22,7 @@ const char *const k_box_keylayout_dirs[k_box_keylayout_dir_count] = {
 void work_out_delivery(const layout_build_t *build, const std::string &layout,
                        const tool_options_t *options, delivery_t *d) {
     d->layout = layout;
-    d->first = options->android_first;
-    d->last = options->android_last;
+    android_judged(options, &d->first, &d->last);
     if (!layout.empty()) {
         read_android_layouts(layout, options, &d->reads, &d->unreadable);
     }

@@ -373,7 +373,10 @@ int read_android_layouts(const std::string &path, const tool_options_t *options,
     if (read_regular_file(path, k_max_layout_bytes, &text, why) != 0) {
         return -1;
     }
-    for (int version = options->android_first; version <= options->android_last; version++) {
+    int first;
+    int last;
+    android_judged(options, &first, &last);
+    for (int version = first; version <= last; version++) {
         layouts->emplace_back();
         read_android_layout(text, version, &layouts->back());
     }

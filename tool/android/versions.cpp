@@ -72,6 +72,12 @@ int android_version_of_sdk(int sdk) {
     return 0;
 }
 
+void android_judged(const tool_options_t *options, int *first, int *last) {
+    bool set = options->android_first != 0;
+    *first = set ? options->android_first : k_android_oldest;
+    *last = set ? options->android_last : k_android_newest;
+}
+
 int settle_android_versions(tool_options_t *options, const char *given, std::string *why) {
     std::string all = "Android " + range_text(k_android_oldest, k_android_newest);
     if (given != nullptr) {

@@ -57,7 +57,10 @@ void add_remarks(report_t *report, const tool_options_t *options, const std::str
                    (singular(versions) ? "uses" : "use") +
                    " Generic.kl for every key of the device";
             // The newest version judged refusing too makes it an error; else it holds for some.
-            severity = (versions & (1u << options->android_last)) != 0 ? k_error : k_warning;
+            int first;
+            int last;
+            android_judged(options, &first, &last);
+            severity = (versions & (1u << last)) != 0 ? k_error : k_warning;
         } else if (verdict == k_android_may_refuse) {
             what = ": whether " + versions_refuse(versions) + " this file is not known here";
         } else {

@@ -30,6 +30,9 @@ int run_android_layout(const tool_options_t *options, FILE *out, FILE *err) {
                        ", by dravoke-keymap android-layout\n";
     int keys = 0;
     int left_out = 0;
+    int oldest;
+    int newest;
+    android_judged(options, &oldest, &newest);
     for (int scancode = 1; scancode < k_keymap_size; scancode++) {
         const char *name = build->base[scancode].name;
         if (build->base[scancode].scancode == 0) {
@@ -38,7 +41,7 @@ int run_android_layout(const tool_options_t *options, FILE *out, FILE *err) {
         int first;
         int last;
         bool label = android_label_versions(name, &first, &last);
-        if (label && first <= options->android_first && options->android_last <= last) {
+        if (label && first <= oldest && newest <= last) {
             text += "key " + std::to_string(scancode) + " " + name + "\n";
             keys++;
             continue;
@@ -46,8 +49,7 @@ int run_android_layout(const tool_options_t *options, FILE *out, FILE *err) {
         std::string why;
         if (label) {
             // A label of other versions: written only for those that take it.
-            unsigned lacking = android_versions(options->android_first, options->android_last) &
-                               ~android_versions(first, last);
+            unsigned lacking = android_versions(oldest, newest) & ~android_versions(first, last);
             bool one = (lacking & (lacking - 1)) == 0;
             why = android_versions_text(lacking) + (one ? " lacks" : " lack") +
                   " it, an Android key label " + android_since_text(first, last) +
