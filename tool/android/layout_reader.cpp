@@ -166,19 +166,30 @@ bool new_code(reader_t *r, std::map<int, int> *seen, int code, const std::string
                : quoted(word) + " is " + named + ", which line " + at_line + " maps already");
 }
 
+// The code that begins a key or led line, after "usage" where the version takes it there, new
+// to its table; false when the version refuses it. prefix: how messages name the table.
+bool read_code(reader_t *r, const std::string &keyword, android_word_kind_t within,
+               std::map<int, int> *scancodes, std::map<int, int> *usages, const std::string &prefix,
+               bool *usage, std::string *word, int *code) {
+    *word = word_after(r);
+    std::string after = keyword;
+    *usage = *word == "usage" && android_takes_word(within, *word, r->version);
+    if (*usage) {
+        after = *word;
+        *word = word_after(r);
+    }
+    return read_number(r, *word, after, code) &&
+           new_code(r, *usage ? usages : scancodes, *code, *word,
+                    prefix + (*usage ? "usage" : "scancode"));
+}
+
 // key [usage] CODE LABEL [FLAG...]
 bool read_key(reader_t *r) {
-    std::string word = word_after(r);
-    std::string after = "key";
-    bool usage = word == "usage" && android_takes_word(k_word_in_key, word, r->version);
-    if (usage) {
-        after = word;
-        word = word_after(r);
-    }
+    bool usage;
+    std::string word;
     int code;
-    if (!read_number(r, word, after, &code) ||
-        !new_code(r, usage ? &r->usages : &r->layout->lines, code, word,
-                  usage ? "usage" : "scancode")) {
+    if (!read_code(r, "key", k_word_in_key, &r->layout->lines, &r->usages, "", &usage, &word,
+                   &code)) {
         return false;
     }
     std::string label = word_after(r);
@@ -257,17 +268,11 @@ bool read_axis(reader_t *r) {
 
 // led [usage] CODE LABEL
 bool read_led(reader_t *r) {
-    std::string word = word_after(r);
-    std::string after = "led";
-    bool usage = word == "usage" && android_takes_word(k_word_in_led, word, r->version);
-    if (usage) {
-        after = word;
-        word = word_after(r);
-    }
+    bool usage;
+    std::string word;
     int code;
-    if (!read_number(r, word, after, &code) ||
-        !new_code(r, usage ? &r->led_usages : &r->leds, code, word,
-                  usage ? "LED usage" : "LED scancode")) {
+    if (!read_code(r, "led", k_word_in_led, &r->leds, &r->led_usages, "LED ", &usage, &word,
+                   &code)) {
         return false;
     }
     std::string label = word_after(r);
