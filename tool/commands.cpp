@@ -135,16 +135,24 @@ const command_t k_commands[] = {
      run_import, false, "keymap", false, true, true},
     {"learn",
      "usage: dravoke-keymap learn [--dir DIR] [--protocol nec|rc5] [--out DIR] [--force]\n"
+     "                            [--no-library]\n"
      "\n"
      "Walks through the standard layout's names (DIR, default %s) and\n"
      "learns the new remote's button for each from the receiver, beside the daemon and without\n"
-     "grabbing it: press the button, or answer on standard input (Enter: skip, b: back,\n"
-     "q: finish). The first press fixes the customer code; when a file for it exists, in DIR or\n"
+     "grabbing it: press the button, or answer on standard input (Enter: skip, n: the remote\n"
+     "has no such button, b: back, q: finish). Meanwhile it recognises a remote of the Linux\n"
+     "keymap library: it asks first for the names that tell the library's remotes apart, and\n"
+     "once the presses fit one keymap, offers its whole layout (Enter or y takes it, n goes\n"
+     "on); then it asks only for the names the keymap lacks. A press that fits no keymap ends\n"
+     "the recognition. The first press fixes the customer code; when a file for it exists, in DIR "
+     "or\n"
      "--out, learning refuses, or with --force starts from it and replaces it. On q, end of\n"
      "input or the last name, writes the customer layout into --out (default: the current\n"
      "folder), checks it with the standard layout, and says how to install it; when it cannot\n"
      "be written, prints its lines instead.\n"
-     "Exit status: 0 file written, 1 nothing written, 2 bad usage or --out not writable.\n",
+     "Exit status: 0 file written, 1 nothing written, 2 bad usage or --out not writable.\n"
+     "\n"
+     "--no-library   walk the names in the layout's order, without recognition\n",
      run_learn_command, false, nullptr, false, true, false},
     {"android-layout",
      "usage: dravoke-keymap android-layout [--dir DIR] [--out DIR] [--force]\n"
@@ -239,6 +247,8 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
             options.force = true;
         } else if (arg == "--swap-address" && command->imports && !has_value) {
             options.swap_address = true;
+        } else if (arg == "--no-library" && command->run == run_learn_command && !has_value) {
+            options.no_library = true;
         } else if (arg == "--dir" || arg == "--protocol" ||
                    (arg == "--out" && command->writes_files) ||
                    (arg == "--map" && command->imports)) {
