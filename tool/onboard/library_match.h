@@ -33,6 +33,10 @@ struct library_match_t {
     bool offered;                              // the offer waits for its answer
 };
 
+// Whether the candidates left all write one file, after enough presses to offer it: two, or
+// three when a keymap of command bytes alone is among them.
+bool offer_reached(const library_match_t &match, const std::vector<size_t> &left, size_t presses);
+
 // Makes every file the library gives under the standard layout, for the session's protocol,
 // a candidate.
 void start_library_match(learn_t *learn);
