@@ -29,6 +29,7 @@ const char k_usage[] =
     "import KEYMAP   write the layouts of a remote that the Linux keymap library describes\n"
     "learn           learn a new remote's buttons from the receiver, and write its layout\n"
     "android-layout  write the virtual keyboard's layout, so Android delivers the standard keys\n"
+    "export FILE.kl  write a customer layout as an ir-keytable keymap, for Linux and its library\n"
     "\n"
     "--dir DIR            key layout folder (default %s)\n"
     "--protocol nec|rc5   IR protocol (default: the receiver driver's, read from\n"
@@ -167,6 +168,21 @@ const command_t k_commands[] = {
      "--out DIR   where to write (default: DIR of --dir when given, else the current one)\n"
      "--force     replace an orvex-ir-uinput.kl there; without it nothing is written then\n",
      run_android_layout, false, nullptr, false, true, false},
+    {"export",
+     "usage: dravoke-keymap export [--dir DIR] [--out DIR] [--force] FILE.kl...\n"
+     "\n"
+     "Writes each customer layout FILE.kl (customer_ir_XXXX.kl, customer_rc5_ir_XX.kl) as an\n"
+     "ir-keytable keymap, FILE.toml, so that the remote works with Linux's rc-core and can be\n"
+     "offered to the kernel's keymap library: protocol nec (variant nec when the customer code\n"
+     "is an address and its inverse, else necx) or rc5, the scancodes in the library's form,\n"
+     "and for each name the Linux key that means it on a remote (HOME: KEY_HOME), chosen so\n"
+     "that import, with the standard layout of DIR (default %s), gives the same\n"
+     "file back. Names each button it cannot export. Each file is written whole or not at all.\n"
+     "Exit status: 0 every file written, 1 any not written, 2 bad usage.\n"
+     "\n"
+     "--out DIR   where to write (default: the current folder)\n"
+     "--force     replace a keymap there; without it that one is not written\n",
+     run_export, false, "customer layout", false, true, false},
 };
 
 int usage_error(FILE *err, const char *command, const std::string &message) {

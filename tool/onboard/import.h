@@ -44,6 +44,11 @@ struct import_t {
 void import_protocol(import_t *import, const std::string &path, const keytable_t &table,
                      const keytable_protocol_t &protocol);
 
+// The standard layout's name for a Linux key code, without --map: the label Android's generic
+// layout gives it when the layout has that, else its meaning on a remote when it has that; or
+// null.
+const char *imported_name(const layout_build_t *build, int code);
+
 // Adds one key of a remote, at the code it lands on, to the file of that code, under the
 // standard layout's name for it; or names the reason it is not written.
 void import_key(import_t *import, const std::string &remote, const ir_code_t &code,

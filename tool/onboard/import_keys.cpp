@@ -35,10 +35,11 @@ std::string standard_name_of(import_t *import, const std::string &key, const std
     }
     const char *label = android_label(code);
     const char *meaning = remote_label(code);
-    if (standard_has(import->build, label)) {
+    const char *name = imported_name(import->build, code);
+    if (name != nullptr && name == label) {
         return label;
     }
-    if (standard_has(import->build, meaning)) {
+    if (name != nullptr) {
         if (import->meanings_told.insert(key).second && import->out != nullptr) {
             tool_print(import->out, "%s: note: %s written as %s, its meaning on a remote\n",
                        origin.c_str(), key.c_str(), meaning);
@@ -78,6 +79,12 @@ std::string unimported_protocol_reason(const keytable_protocol_t &protocol) {
 }
 
 }  // namespace
+
+const char *imported_name(const layout_build_t *build, int code) {
+    const char *label = android_label(code);
+    const char *meaning = remote_label(code);
+    return standard_has(build, label) ? label : standard_has(build, meaning) ? meaning : nullptr;
+}
 
 void import_protocol(import_t *import, const std::string &path, const keytable_t &table,
                      const keytable_protocol_t &protocol) {
