@@ -102,7 +102,7 @@ void run_learn_case() {
     learn.exited = true;
     if (open_session(&s, "learn-daemon") && wait_fd_open(s.daemon.pid, receiver.node, true, 2000)) {
         std::string failed_at = drive_learn(
-            &learn, {"--out", "/tmp/learned"}, &receiver,
+            &learn, {"--out", "/tmp/learned", "--no-library"}, &receiver,
             {
                 // Held as the receiver goes, a button pressed after it returns counts.
                 {k_hold, k_learned, 10, nullptr, "POWER: command 10 (0x0a)"},
@@ -161,7 +161,7 @@ void run_learn_case() {
 
     // A file of the code under the other digit case is refused at the first press.
     std::string failed_at = drive_learn(
-        &learn, {"--out", k_keylayout_dir}, &receiver,
+        &learn, {"--out", k_keylayout_dir, "--no-library"}, &receiver,
         {{k_press, 0x2bd4, 7, nullptr, "customer_ir_2BD4.kl exists: 'learn --force' extends it"}});
     check("learn: refuses a file of the code in the other digit case",
           failed_at.empty() && learn.status == 1 &&
