@@ -208,4 +208,66 @@ TEST_F(learn_library, recognises_the_librarys_remotes_within_three_presses) {
     EXPECT_GT(sessions, 100);
 }
 
+TEST_F(learn_library, says_what_fits_offers_once_and_ends_when_nothing_fits) {
+    ASSERT_EQ(mkdir(path("box").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(path("box/imported").c_str(), 0755), 0);
+    write_file("box/orvex-ir.kl", k_box_standard);
+    auto build = std::make_unique<layout_build_t>();
+    ASSERT_EQ(build_layouts(path("box").c_str(), k_ir_protocol_nec, build.get()), 0);
+    tool_options_t options;
+    options.dir = path("box");
+    options.out_dir = path("box");
+    options.protocols = {k_ir_protocol_nec};
+    options.force = false;
+    options.swap_address = false;
+    // cinergy gives its commands alone: three presses before the offer.
+    remote_t cinergy;
+    for (const remote_t &remote : every_library_remote(0x3cc3)) {
+        cinergy = remote.name == "cinergy" ? remote : cinergy;
+    }
+    std::map<int, std::string> all = imported_lines(cinergy, path("box"), path("keymap.txt"));
+    std::map<std::string, int> buttons;
+    for (const auto &line : all) {
+        buttons.insert({line.second, line.first});
+    }
+    const std::string offer =
+        "this is cinergy (" + std::to_string(all.size()) + " buttons): take them? [Y/n]";
+    const struct {
+        std::vector<std::string> steps;
+        std::vector<std::string> printed;  // in this order; "!TEXT": not after those before
+        size_t lines;                      // the file's; 0: all of the keymap's
+    } sessions[] = {
+        {{"", "", "", "y", "q"},
+         {"fits 1 remote of the library: cinergy", offer,
+          "took " + std::to_string(all.size()) +
+              " buttons; now the standard names the keymap "
+              "lacks (q: finish)",
+          "press ", "finished"},
+         0},
+        // Declined, or answered with a press or another word first.
+        {{"", "", "", "#10", "x", "n", "q"},
+         {offer, "refused: first the offer: Enter or y takes them, n goes on", offer,
+          "'x' is no answer: Enter or y takes them, n goes on", offer,
+          "not taken: learning goes on name by name", "press 1 on", "!took"},
+         3},
+        // A press that no keymap fits ends the recognition, said once.
+        {{"#250", "", "", "", "", "q"},
+         {"fits no remote of the Linux keymap library: learning goes on name by name",
+          "!fits no remote of the Linux", "press VOLUME_MUTE", "!this is"},
+         5},
+    };
+    for (const auto &row : sessions) {
+        session_t session = run_session(build.get(), &options, cinergy, buttons, row.steps);
+        SCOPED_TRACE(session.printed);
+        size_t at = 0;
+        for (const std::string &text : row.printed) {
+            bool never = text[0] == '!';
+            size_t found = session.printed.find(text.substr(never), at);
+            EXPECT_EQ(found == std::string::npos, never) << text;
+            at = never || found == std::string::npos ? at : found + 1;
+        }
+        EXPECT_EQ(session.lines.size(), row.lines == 0 ? all.size() : row.lines);
+    }
+}
+
 }  // namespace
