@@ -161,6 +161,9 @@ void learn_press(learn_t *learn, const raw_code_t &raw) {
 }
 
 void learn_answer(learn_t *learn, std::string answer) {
+    if (learn->done) {
+        return;
+    }
     while (!answer.empty() && (answer.back() == '\r' || answer.back() == ' ')) {
         answer.pop_back();
     }

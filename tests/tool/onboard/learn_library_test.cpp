@@ -81,7 +81,14 @@ session_t run_session(const layout_build_t *build, const tool_options_t *options
     learn.names = learnable_names(build);
     learn.customer_code = -1;
     learn.out = out;
-    start_library_match(&learn);
+    // The library's files under a layout are the same for every session: made once.
+    static std::map<std::pair<int32_t, std::vector<std::string>>, library_match_t> library;
+    auto layout = std::make_pair(build->protocol, learn.names);
+    if (library.count(layout) == 0) {
+        start_library_match(&learn);
+        library[layout] = learn.match;
+    }
+    learn.match = library[layout];
     learn_prompt(&learn);
     session_t session = {"", {}, -1};
     bool until_offer = !steps.empty() && steps[0] == "*";
