@@ -15,6 +15,11 @@
 
 namespace {
 
+// Presses that must agree before the offer: the customer code tells a keymap of the library
+// already, a keymap of command bytes has only its commands.
+constexpr size_t k_presses_with_code = 2;
+constexpr size_t k_presses_commands_only = 3;
+
 // The keys of a command-byte keymap, at the commands its scancodes are; none under RC5 when a
 // command is beyond the receiver's 7 bits.
 void import_commands(import_t *import, int32_t protocol, const keytable_t &table,
@@ -58,11 +63,6 @@ std::vector<std::string> remotes_left(const library_match_t &match) {
 }
 
 }  // namespace
-
-// Presses that must agree before the offer: the customer code tells a keymap of the library
-// already, a keymap of command bytes has only its commands.
-constexpr size_t k_presses_with_code = 2;
-constexpr size_t k_presses_commands_only = 3;
 
 bool offer_reached(const library_match_t &match, const std::vector<size_t> &left, size_t presses) {
     size_t needed = k_presses_with_code;
