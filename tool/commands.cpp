@@ -30,6 +30,7 @@ const char k_usage[] =
     "import KEYMAP   write the layouts of a remote that the Linux keymap library describes\n"
     "learn           learn a new remote's buttons from the receiver, and write its layout\n"
     "android-layout  write the virtual keyboard's layout, so Android delivers the standard keys\n"
+    "export FILE.kl  write a customer layout as an ir-keytable keymap, for Linux and its library\n"
     "\n"
     "--dir DIR            key layout folder (default %s)\n"
     "--protocol nec|rc5   IR protocol (default: the receiver driver's, read from\n"
@@ -141,19 +142,25 @@ const command_t k_commands[] = {
      run_import, false, "keymap", false, true, true, true},
     {"learn",
      "usage: dravoke-keymap learn [--dir DIR] [--protocol nec|rc5] [--out DIR] [--force]\n"
-     "                            [--android N]\n"
+     "                            [--no-library] [--android N]\n"
      "\n"
      "Walks through the standard layout's names (DIR, default %s) and\n"
      "learns the new remote's button for each from the receiver, beside the daemon and without\n"
-     "grabbing it: press the button, or answer on standard input (Enter: skip, b: back,\n"
-     "q: finish). The first press fixes the customer code; when a file for it exists, in DIR or\n"
+     "grabbing it: press the button, or answer on standard input (Enter: skip, n: the remote\n"
+     "has no such button, b: back, q: finish). Meanwhile it recognises a remote of the Linux\n"
+     "keymap library: it asks first for the names that tell the library's remotes apart, and\n"
+     "once the presses fit one keymap, offers its whole layout (Enter or y takes it, n goes\n"
+     "on); then it asks only for the names the keymap lacks. A press that fits no keymap ends\n"
+     "the recognition. The first press fixes the customer code; when a file for it exists, in DIR "
+     "or\n"
      "--out, learning refuses, or with --force starts from it and replaces it. On q, end of\n"
      "input or the last name, writes the customer layout into --out (default: the current\n"
      "folder), checks it with the standard layout, and says how to install it; when it cannot\n"
      "be written, prints its lines instead.\n"
      "Exit status: 0 file written, 1 nothing written, 2 bad usage or --out not writable.\n"
      "\n"
-     "--android N   the Android version the check of the file judges (9 to 16)\n",
+     "--no-library   walk the names in the layout's order, without recognition\n"
+     "--android N    the Android version the check of the file judges (9 to 16)\n",
      run_learn_command, false, nullptr, false, true, false, true},
     {"android-layout",
      "usage: dravoke-keymap android-layout [--dir DIR] [--out DIR] [--force] [--android N]\n"
@@ -170,6 +177,21 @@ const command_t k_commands[] = {
      "--android N write only labels that Android N's reader takes (9 to 16; on the box, its own\n"
      "            version; elsewhere only labels that every version takes)\n",
      run_android_layout, false, nullptr, false, true, false, true},
+    {"export",
+     "usage: dravoke-keymap export [--dir DIR] [--out DIR] [--force] FILE.kl...\n"
+     "\n"
+     "Writes each customer layout FILE.kl (customer_ir_XXXX.kl, customer_rc5_ir_XX.kl) as an\n"
+     "ir-keytable keymap, FILE.toml, so that the remote works with Linux's rc-core and can be\n"
+     "offered to the kernel's keymap library: protocol nec (variant nec when the customer code\n"
+     "is an address and its inverse, else necx) or rc5, the scancodes in the library's form,\n"
+     "and for each name the Linux key that means it on a remote (HOME: KEY_HOME), chosen so\n"
+     "that import, with the standard layout of DIR (default %s), gives the same\n"
+     "file back. Names each button it cannot export. Each file is written whole or not at all.\n"
+     "Exit status: 0 every file written, 1 any not written, 2 bad usage.\n"
+     "\n"
+     "--out DIR   where to write (default: the current folder)\n"
+     "--force     replace a keymap there; without it that one is not written\n",
+     run_export, false, "customer layout", false, true, false, false},
 };
 
 int usage_error(FILE *err, const char *command, const std::string &message) {
@@ -252,6 +274,8 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
             options.force = true;
         } else if (arg == "--swap-address" && command->imports && !has_value) {
             options.swap_address = true;
+        } else if (arg == "--no-library" && command->run == run_learn_command && !has_value) {
+            options.no_library = true;
         } else if (arg == "--dir" || arg == "--protocol" ||
                    (arg == "--out" && command->writes_files) ||
                    (arg == "--map" && command->imports) ||

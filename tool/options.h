@@ -15,9 +15,10 @@ struct tool_options_t {
     bool werror;
     std::vector<std::string> args;  // what is left: RAW codes for decode, KEYMAPs for import
     // Commands that write files (import, learn).
-    std::string out_dir;  // "" when not given
-    bool force;           // overwrite files that exist
-    int input_fd;         // learn's answers: standard input
+    std::string out_dir;      // "" when not given
+    bool force;               // overwrite files that exist
+    int input_fd;             // learn's answers: standard input
+    bool no_library = false;  // learn: no recognition of the Linux keymap library's remotes
     // import
     bool swap_address;
     std::vector<std::string> maps;  // "KEY_X=NAME"

@@ -192,5 +192,6 @@ int run_cases() {
     run_doctor_states();
     run_learn_case();
     run_import_case();
+    run_recognise_case();
     return 0;
 }

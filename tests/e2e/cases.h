@@ -91,6 +91,7 @@ void run_keymap_watch();          // cases_tool.cpp
 void run_doctor_states();
 void run_learn_case();  // cases_learn.cpp
 void run_import_case();
+void run_recognise_case();            // cases_recognise.cpp
 void run_standby_from_kernel_only();  // cases_hardening.cpp
 void run_second_receiver_takes_over();
 void run_inotify_overflow();

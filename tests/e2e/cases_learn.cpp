@@ -55,10 +55,9 @@ std::string drive_learn(daemon_t *learn, const std::vector<std::string> &args, s
         return "learn started";
     }
     close(answers[0]);
-    std::string failed_at =
-        wait_file_has(learn->out_path, "press POWER on the new remote (Enter: skip", 5000)
-            ? ""
-            : "the first prompt";
+    std::string failed_at = wait_file_has(learn->out_path, " on the new remote (Enter: skip", 5000)
+                                ? ""
+                                : "the first prompt";
     for (size_t i = 0; i < steps.size() && failed_at.empty(); i++) {
         const learn_step_t &step = steps[i];
         bool ok = true;
@@ -102,7 +101,7 @@ void run_learn_case() {
     learn.exited = true;
     if (open_session(&s, "learn-daemon") && wait_fd_open(s.daemon.pid, receiver.node, true, 2000)) {
         std::string failed_at = drive_learn(
-            &learn, {"--out", "/tmp/learned"}, &receiver,
+            &learn, {"--out", "/tmp/learned", "--no-library"}, &receiver,
             {
                 // Held as the receiver goes, a button pressed after it returns counts.
                 {k_hold, k_learned, 10, nullptr, "POWER: command 10 (0x0a)"},
@@ -161,7 +160,7 @@ void run_learn_case() {
 
     // A file of the code under the other digit case is refused at the first press.
     std::string failed_at = drive_learn(
-        &learn, {"--out", k_keylayout_dir}, &receiver,
+        &learn, {"--out", k_keylayout_dir, "--no-library"}, &receiver,
         {{k_press, 0x2bd4, 7, nullptr, "customer_ir_2BD4.kl exists: 'learn --force' extends it"}});
     check("learn: refuses a file of the code in the other digit case",
           failed_at.empty() && learn.status == 1 &&
@@ -169,6 +168,48 @@ void run_learn_case() {
           failed_at + "; status " + std::to_string(learn.status) + "; it printed:\n" +
               read_file(learn.out_path));
     stop_daemon(&learn);
+    destroy_source(&receiver);
+}
+
+// A remote that the library gives by its commands alone (cinergy), under a customer code of no
+// keymap: learn asks for the names that tell the keymaps apart and offers cinergy's after three
+// presses; the daemon, restarted with the file taken, translates a button never pressed.
+void run_recognise_case() {
+    use_nec_layouts();
+    mkdir("/tmp/recognised", 0755);
+    source_t receiver;
+    if (!create_receiver("recognise", &receiver)) {
+        return;
+    }
+    daemon_t learn;
+    std::string failed_at = drive_learn(
+        &learn, {"--out", "/tmp/recognised"}, &receiver,
+        {{k_press, 0x3cc3, 15, nullptr, "VOLUME_UP: command 15"},
+         {k_press, 0x3cc3, 10, nullptr, "POWER: command 10"},
+         {k_press, 0x3cc3, 21, nullptr, "this is cinergy (9 buttons): take them? [Y/n]"},
+         {k_answer, 0, 0, "\n", "took 9 buttons"},
+         {k_answer, 0, 0, "q\n", "finished"}});
+    std::string file = read_file("/tmp/recognised/customer_ir_3cc3.kl");
+    check(
+        "learn: recognises a remote that the library gives by its commands alone in 3 presses, "
+        "and writes its 9 buttons",
+        failed_at.empty() && learn.status == 0 && count_of(file, "\nkey ") == 9,
+        "no \"" + failed_at + "\"; it printed:\n" + read_file(learn.out_path) + "file:\n" + file);
+    stop_daemon(&learn);
+    auto layouts = all_layouts();
+    layouts.push_back({"customer_ir_3cc3.kl", file});
+    write_layouts(layouts);
+    session_t s;
+    if (open_session(&s, "recognised-daemon") &&
+        wait_fd_open(s.daemon.pid, receiver.node, true, 2000)) {
+        // cinergy's DPAD_LEFT, command 23.
+        run_key_cases(&s, &receiver,
+                      {{"learn: the daemon translates a button of the recognised remote never "
+                        "pressed",
+                        {nec_raw(0x3cc3, 23, true), nec_raw(0x3cc3, 23, false)},
+                        "+105 -105"}});
+    }
+    close_session(&s);
     destroy_source(&receiver);
 }
 

@@ -125,6 +125,21 @@ TEST_F(keymap_tool, commands_decode_and_refuse_bad_usage) {
           "android-layout: nothing written"},
          ""},
         {{"android-layout", "--force", "--out", made}, 0, {"", "", "wrote " + made}, ""},
+        // A customer layout given back as a keymap, but the names no Linux key means.
+        {{"export", "--out", made, path("keylayout/customer_ir_bf40.kl")},
+         0,
+         {path("keylayout/customer_ir_bf40.kl") + ": note: command 9 TV_PLAY not exported: no "
+                                                  "Linux key that import names so again",
+          path("keylayout/customer_ir_bf40.kl") + ": note: command 10 x74 not exported",
+          "wrote " + made + "/customer_ir_bf40.toml: 2 keys (NEC customer 0xbf40)"},
+         ""},
+        {{"export", "--out", made, standard},
+         1,
+         {standard + ": error: not a customer layout's name (customer_ir_XXXX.kl or "
+                     "customer_rc5_ir_XX.kl)"},
+         ""},
+        {{"export"}, 2, {}, "dravoke-keymap: no customer layout given"},
+        {{"import", "--no-library", "x"}, 2, {}, "dravoke-keymap: unknown option '--no-library'"},
     };
     for (const auto &c : cases) {
         tool_run_t got = run_tool(c.args);

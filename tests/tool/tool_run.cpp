@@ -68,3 +68,14 @@ const char k_fixture_standard[] =
     "key 400 GUIDE\n"              // 15
     "axis 0x00 X\n"                // 16
     "key 60 Settings\n";           // 17: Android's labels are upper case
+
+const char k_box_standard[] =
+    "key 116 POWER\nkey 113 VOLUME_MUTE\nkey 2 1\nkey 3 2\nkey 4 3\nkey 5 4\nkey 6 5\n"
+    "key 7 6\nkey 8 7\nkey 9 8\nkey 10 9\nkey 11 0\nkey 103 DPAD_UP\nkey 108 DPAD_DOWN\n"
+    "key 105 DPAD_LEFT\nkey 106 DPAD_RIGHT\nkey 232 DPAD_CENTER\nkey 158 BACK\nkey 102 HOME\n"
+    "key 139 MENU\nkey 115 VOLUME_UP\nkey 114 VOLUME_DOWN\nkey 104 CHANNEL_UP\n"
+    "key 109 CHANNEL_DOWN\nkey 164 MEDIA_PLAY_PAUSE\nkey 166 MEDIA_STOP\nkey 163 MEDIA_NEXT\n"
+    "key 165 MEDIA_PREVIOUS\nkey 168 MEDIA_REWIND\nkey 208 MEDIA_FAST_FORWARD\n"
+    "key 167 MEDIA_RECORD\nkey 180 GUIDE\nkey 181 INFO\nkey 182 PROG_RED\nkey 183 PROG_GREEN\n"
+    "key 184 PROG_YELLOW\nkey 185 PROG_BLUE\nkey 186 TV\nkey 187 CAPTIONS\n"
+    "key 188 MEDIA_AUDIO_TRACK\nkey 189 TV_INPUT\nkey 14 DEL\nkey 190 SETTINGS\nkey 217 SEARCH\n";

@@ -19,5 +19,10 @@ std::vector<std::string> lines_of(const std::string &text);
 // line.
 extern const char k_fixture_standard[];
 
+// A box's standard remote of 44 keys, each an Android label at a scancode from 0 to 255: power,
+// mute, digits, arrows, centre, back, home, menu, volume, channel, the media keys, guide, info,
+// the colours, TV, captions, audio track, input, delete, settings, search.
+extern const char k_box_standard[];
+
 // A file's whole content, "(missing)" when it cannot be read.
 std::string read_whole(const std::string &path);

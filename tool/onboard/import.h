@@ -34,7 +34,7 @@ struct import_t {
     const tool_options_t *options;
     std::map<std::string, std::string> maps;  // Linux key -> standard name
     std::map<std::pair<int32_t, int>, import_file_t> files;
-    FILE *out;
+    FILE *out;  // null: names keys without a word (learn's recognition)
     int not_written;
     std::set<std::string> meanings_told;  // keys whose remote meaning was said
 };
@@ -43,6 +43,16 @@ struct import_t {
 // named with the reason.
 void import_protocol(import_t *import, const std::string &path, const keytable_t &table,
                      const keytable_protocol_t &protocol);
+
+// The standard layout's name for a Linux key code, without --map: the label Android's generic
+// layout gives it when the layout has that, else its meaning on a remote when it has that; or
+// null.
+const char *imported_name(const layout_build_t *build, int code);
+
+// Adds one key of a remote, at the code it lands on, to the file of that code, under the
+// standard layout's name for it; or names the reason it is not written.
+void import_key(import_t *import, const std::string &remote, const ir_code_t &code,
+                const keytable_entry_t &entry, const std::string &origin);
 
 // Writes each file whole or not at all, then checks those written. Exit status 0 only when
 // every file was written.

@@ -13,7 +13,9 @@
 namespace {
 
 void note(import_t *import, const std::string &origin, const std::string &text) {
-    tool_print(import->out, "%s: note: %s\n", origin.c_str(), text.c_str());
+    if (import->out != nullptr) {
+        tool_print(import->out, "%s: note: %s\n", origin.c_str(), text.c_str());
+    }
     import->not_written++;
 }
 
@@ -33,11 +35,12 @@ std::string standard_name_of(import_t *import, const std::string &key, const std
     }
     const char *label = android_label(code);
     const char *meaning = remote_label(code);
-    if (standard_has(import->build, label)) {
+    const char *name = imported_name(import->build, code);
+    if (name != nullptr && name == label) {
         return label;
     }
-    if (standard_has(import->build, meaning)) {
-        if (import->meanings_told.insert(key).second) {
+    if (name != nullptr) {
+        if (import->meanings_told.insert(key).second && import->out != nullptr) {
             tool_print(import->out, "%s: note: %s written as %s, its meaning on a remote\n",
                        origin.c_str(), key.c_str(), meaning);
         }
@@ -77,6 +80,12 @@ std::string unimported_protocol_reason(const keytable_protocol_t &protocol) {
 
 }  // namespace
 
+const char *imported_name(const layout_build_t *build, int code) {
+    const char *label = android_label(code);
+    const char *meaning = remote_label(code);
+    return standard_has(build, label) ? label : standard_has(build, meaning) ? meaning : nullptr;
+}
+
 void import_protocol(import_t *import, const std::string &path, const keytable_t &table,
                      const keytable_protocol_t &protocol) {
     int nec_bits;
@@ -93,8 +102,6 @@ void import_protocol(import_t *import, const std::string &path, const keytable_t
     }
     for (const keytable_entry_t &entry : protocol.entries) {
         origin = path + ":" + std::to_string(entry.line);
-        char scancode[16];
-        snprintf(scancode, sizeof(scancode), "0x%04x", entry.scancode);
         ir_code_t code;
         std::string why;
         if (scancode_to_code(receiver, nec_bits, entry.scancode, import->options->swap_address,
@@ -102,26 +109,34 @@ void import_protocol(import_t *import, const std::string &path, const keytable_t
             note(import, origin, entry.key + " not written: " + why);
             continue;
         }
-        std::string name = standard_name_of(import, entry.key, origin, &why);
-        if (name.empty()) {
-            note(import, origin, std::string(scancode) + " not written: " + why);
-            continue;
-        }
-        import_file_t &file = import->files[{receiver, code.customer_code}];
-        file.protocol = receiver;
-        file.customer_code = code.customer_code;
-        if (file.remotes.empty() || file.remotes.back() != table.name) {
-            file.remotes.push_back(table.name);
-        }
-        auto taken = file.lines.find(code.command);
-        if (taken != file.lines.end() && taken->second.name != name) {
-            note(import, origin,
-                 std::string(scancode) + " " + entry.key + " not written: customer 0x" +
-                     customer_code_text(receiver, code.customer_code) + " command " +
-                     std::to_string(code.command) + " is " + taken->second.key + " already (" +
-                     taken->second.origin + ")");
-            continue;
-        }
-        file.lines.insert({code.command, {name, entry.key, origin}});
+        import_key(import, table.name, code, entry, origin);
     }
+}
+
+void import_key(import_t *import, const std::string &remote, const ir_code_t &code,
+                const keytable_entry_t &entry, const std::string &origin) {
+    char scancode[16];
+    snprintf(scancode, sizeof(scancode), "0x%04x", entry.scancode);
+    std::string why;
+    std::string name = standard_name_of(import, entry.key, origin, &why);
+    if (name.empty()) {
+        note(import, origin, std::string(scancode) + " not written: " + why);
+        return;
+    }
+    import_file_t &file = import->files[{code.protocol, code.customer_code}];
+    file.protocol = code.protocol;
+    file.customer_code = code.customer_code;
+    if (file.remotes.empty() || file.remotes.back() != remote) {
+        file.remotes.push_back(remote);
+    }
+    auto taken = file.lines.find(code.command);
+    if (taken != file.lines.end() && taken->second.name != name) {
+        note(import, origin,
+             std::string(scancode) + " " + entry.key + " not written: customer 0x" +
+                 customer_code_text(code.protocol, code.customer_code) + " command " +
+                 std::to_string(code.command) + " is " + taken->second.key + " already (" +
+                 taken->second.origin + ")");
+        return;
+    }
+    file.lines.insert({code.command, {name, entry.key, origin}});
 }

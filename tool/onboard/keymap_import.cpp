@@ -44,23 +44,26 @@ int parse_keymap_file(const std::string &path, keytable_t *table, FILE *err) {
 }
 
 // Where a keymap argument is: the file it names, else, for a name alone, the library's keymap of
-// that name, with or without ".toml", as the tool's hints name it; else the argument as given.
-std::string keymap_path_of(const std::string &arg) {
+// that name, with or without ".toml", as the tool's hints name it, when this build reads it;
+// else the tool's copy of that keymap; else the argument as given.
+int read_keymap(const std::string &arg, std::string *path, keytable_t *table, FILE *err) {
+    *path = arg;
     if (access(arg.c_str(), F_OK) == 0 || arg.find('/') != std::string::npos) {
-        return arg;
+        return parse_keymap_file(arg, table, err);
     }
     for (const std::string &name : {arg, arg + ".toml"}) {
         std::string in_library = std::string(g_keymap_library_dir) + "/" + name;
-        if (access(in_library.c_str(), F_OK) == 0) {
-            return in_library;
+        if (toml_keymaps_supported() && access(in_library.c_str(), F_OK) == 0) {
+            *path = in_library;
+            return parse_keymap_file(in_library, table, err);
         }
     }
-    return arg;
-}
-
-int read_keymap(const std::string &arg, std::string *path, keytable_t *table, FILE *err) {
-    *path = keymap_path_of(arg);
-    return parse_keymap_file(*path, table, err);
+    if (find_library_keymap(arg, table)) {
+        // Its lines are the library file's.
+        *path = table->name + ".toml";
+        return 0;
+    }
+    return parse_keymap_file(arg, table, err);
 }
 
 int usage(FILE *err, const std::string &message) {

@@ -46,6 +46,11 @@ bool toml_keymaps_supported(void);
 int parse_keytable(const std::string &text, const std::string &path, keytable_t *table,
                    keytable_error_t *error);
 
+// The tool's copy of the library: its keymaps of NEC, RC5 and command bytes, each protocol as
+// parse_keytable reads it from the file. Whether name, with or without ".toml", is one of them.
+bool find_library_keymap(std::string name, keytable_t *table);
+std::vector<keytable_t> library_keymaps(void);
+
 // Where one scancode lands in the receiver's raw code.
 struct ir_code_t {
     int32_t protocol;  // k_ir_protocol_nec or k_ir_protocol_rc5

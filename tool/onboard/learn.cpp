@@ -155,6 +155,9 @@ int run_learn(const tool_options_t *options, FILE *out, FILE *err) {
         return 1;
     }
     use_layouts(build.get());
+    if (!options->no_library) {
+        start_library_match(&learn);
+    }
 
     // Standard input in the slot of the daemon's uevent socket, which the tool does not use.
     receiver_follow_t follow;

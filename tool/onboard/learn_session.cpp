@@ -29,8 +29,17 @@ std::string commands_of(const learn_t *learn, const std::string &name) {
 
 void advance(learn_t *learn) {
     learn->at++;
-    learn->done = learn->at >= learn->names.size();
+    learn->done = learn->at >= learn->names.size() && !learn->match.offered;
     learn_prompt(learn);
+}
+
+// The remote has no button for the name: it keeps no command.
+void drop_name(learn_t *learn, const std::string &name) {
+    for (std::map<int, std::string> *lines : {&learn->assigned, &learn->match.pressed}) {
+        for (auto entry = lines->begin(); entry != lines->end();) {
+            entry = entry->second == name ? lines->erase(entry) : std::next(entry);
+        }
+    }
 }
 
 // The lines learning starts from: those of the file the customer code has already, in the
@@ -87,9 +96,15 @@ void learn_prompt(learn_t *learn) {
     if (learn->done) {
         return;
     }
+    if (learn->match.offered) {
+        print_offer(learn);
+        return;
+    }
+    choose_next_name(learn);
     const std::string &name = learn->names[learn->at];
     std::string now = commands_of(learn, name);
-    tool_print(learn->out, "press %s on the new remote%s (Enter: skip, b: back, q: finish)\n",
+    tool_print(learn->out,
+               "press %s on the new remote%s (Enter: skip, n: none on it, b: back, q: finish)\n",
                name.c_str(), now.empty() ? "" : (", now command " + now).c_str());
     fflush(learn->out);
 }
@@ -117,6 +132,10 @@ void learn_press(learn_t *learn, const raw_code_t &raw) {
         if (learn->done) {
             return;
         }
+    } else if (learn->match.offered) {
+        tool_print(learn->out, "refused: first the offer: Enter or y takes them, n goes on\n");
+        print_offer(learn);
+        return;
     } else if (raw.customer_code != learn->customer_code) {
         tool_print(learn->out, "refused: that press is from %s, another remote than %s's\n",
                    code.c_str(), customer_code_text(protocol, learn->customer_code).c_str());
@@ -132,23 +151,40 @@ void learn_press(learn_t *learn, const raw_code_t &raw) {
         return;
     }
     // A name pressed anew loses the commands it had.
-    for (auto entry = learn->assigned.begin(); entry != learn->assigned.end();) {
-        entry = entry->second == name ? learn->assigned.erase(entry) : std::next(entry);
-    }
+    drop_name(learn, name);
     learn->assigned[raw.command] = name;
+    learn->match.pressed[raw.command] = name;
+    learn->match.absent.erase(name);
     tool_print(learn->out, "%s: command %d (0x%02x)\n", name.c_str(), raw.command, raw.command);
+    match_evidence(learn);
     advance(learn);
 }
 
 void learn_answer(learn_t *learn, std::string answer) {
+    if (learn->done) {
+        return;
+    }
     while (!answer.empty() && (answer.back() == '\r' || answer.back() == ' ')) {
         answer.pop_back();
     }
-    const std::string &name = learn->names[learn->at];
-    if (answer.empty()) {
+    if (learn->match.offered && answer != "q") {
+        answer_offer(learn, answer);
+        return;
+    }
+    const std::string name = learn->at < learn->names.size() ? learn->names[learn->at] : "";
+    if (answer == "q") {
+        tool_print(learn->out, "finished\n");
+        learn->done = true;
+    } else if (answer.empty()) {
         std::string now = commands_of(learn, name);
         tool_print(learn->out, "%s: %s\n", name.c_str(),
                    now.empty() ? "skipped" : ("keeps command " + now).c_str());
+        advance(learn);
+    } else if (answer == "n") {
+        drop_name(learn, name);
+        learn->match.absent.insert(name);
+        tool_print(learn->out, "%s: none on this remote\n", name.c_str());
+        match_evidence(learn);
         advance(learn);
     } else if (answer == "b" && learn->at > 0) {
         learn->at--;
@@ -157,11 +193,8 @@ void learn_answer(learn_t *learn, std::string answer) {
     } else if (answer == "b") {
         tool_print(learn->out, "%s is the first name\n", name.c_str());
         learn_prompt(learn);
-    } else if (answer == "q") {
-        tool_print(learn->out, "finished\n");
-        learn->done = true;
     } else {
-        tool_print(learn->out, "'%s' is no answer: press the button, or Enter, b or q\n",
+        tool_print(learn->out, "'%s' is no answer: press the button, or Enter, n, b or q\n",
                    answer.c_str());
         learn_prompt(learn);
     }

@@ -12,13 +12,14 @@
 
 #include "inject/inject.h"
 #include "tool/layouts/layouts.h"
+#include "tool/onboard/library_match.h"
 #include "tool/options.h"
 
 struct learn_t {
     const tool_options_t *options;
     const layout_build_t *build;
     std::string out_dir;
-    std::vector<std::string> names;       // the standard layout's, in its file's order
+    std::vector<std::string> names;       // the standard layout's, in the order asked
     size_t at;                            // the name asked for; names.size() when done
     int customer_code;                    // -1 until the first press
     std::map<int, std::string> assigned;  // command -> name: the file's lines
@@ -28,6 +29,7 @@ struct learn_t {
     int status;  // when done without writing
     FILE *out;
     std::string file_name;  // set at the first press: the existing file's, else the daemon's
+    library_match_t match;  // recognition of the library's remotes, when started
 };
 
 // The names a customer button can be given: those with a standard scancode above 0, once
@@ -37,5 +39,5 @@ std::vector<std::string> learnable_names(const layout_build_t *build);
 void learn_prompt(learn_t *learn);
 // A press of a button, which the first press makes the new remote's.
 void learn_press(learn_t *learn, const raw_code_t &raw);
-// A line of standard input: Enter, b or q.
+// A line of standard input: Enter, n (no such button), b or q; or the answer to an offer.
 void learn_answer(learn_t *learn, std::string answer);

@@ -10,6 +10,8 @@
 
 int run_import(const tool_options_t *options, FILE *out, FILE *err);
 int run_learn(const tool_options_t *options, FILE *out, FILE *err);
+// export: writes each customer layout given as an ir-keytable keymap.
+int run_export(const tool_options_t *options, FILE *out, FILE *err);
 // android-layout: writes the virtual keyboard's layout, so that Android delivers each standard
 // scancode as the key the standard layout names.
 int run_android_layout(const tool_options_t *options, FILE *out, FILE *err);

@@ -14,7 +14,10 @@
   remote differs from a keyboard's (the kernel's standard for IR keymaps);
 - keymap_library_index.cpp from the Linux remote keymap library (Debian's ir-keytable,
   /lib/udev/rc_keymaps): which remotes use which customer code, by the rules of
-  `dravoke-keymap import` (tool/onboard/), checked against it by the tool's tests.
+  `dravoke-keymap import` (tool/onboard/), checked against it by the tool's tests;
+- keymap_library.cpp from the same library: every keymap the receiver can take (NEC, necx,
+  nec32, RC5, and "unknown" ones whose scancodes are command bytes), with each scancode's
+  Linux key and the line it stands on, for import and learn on a box without the library.
 
 The tables are checked in, so that a build needs none of these sources.
 """
@@ -218,6 +221,57 @@ def write_library(library):
             "const int k_library_remote_count = sizeof(k_library_remotes) / sizeof(k_library_remotes[0]);\n")
 
 
+LIBRARY_PROTOCOLS = ("nec", "rc5", "unknown")
+
+
+def keymap_protocols(text):
+    """[line, [(scancode, key, line)]] of each [[protocols]] table of a keymap, in the file's
+    order: tomllib keeps no lines, and import names a key by its line."""
+    tables = []
+    for number, line in enumerate(text.splitlines(), 1):
+        if line.strip() == "[[protocols]]":
+            tables.append([number, []])
+            continue
+        m = re.match(r'\s*"?(0x[0-9a-fA-F]+|[0-9]+)"?\s*=\s*"([^"]*)"', line)
+        if m and tables:
+            tables[-1][1].append((int(m.group(1), 0), m.group(2), number))
+    return tables
+
+
+def write_keymaps(library):
+    arrays = []
+    rows = []
+    for file in sorted(os.listdir(library)):
+        if not file.endswith(".toml"):
+            continue
+        with open(os.path.join(library, file), "rb") as f:
+            raw = f.read()
+        keymap = tomllib.loads(raw.decode())
+        name = file[: -len(".toml")]
+        lined = keymap_protocols(raw.decode())
+        assert len(lined) == len(keymap.get("protocols", [])), file
+        for index, (table, (line, keys)) in enumerate(zip(keymap.get("protocols", []), lined)):
+            protocol = table.get("protocol", "").lower()
+            variant = table.get("variant", "").lower()
+            scancodes = [int(k, 0) for k in table.get("scancodes", {})]
+            # The receiver takes NEC and RC5; an "unknown" keymap only when its scancodes are
+            # command bytes, which learn matches under any customer code.
+            if protocol not in LIBRARY_PROTOCOLS or (protocol == "unknown" and max(scancodes) > 0xFF):
+                continue
+            assert sorted(scancodes) == sorted(k[0] for k in keys), file
+            array = "k_%s_%d" % (re.sub(r"\W", "_", name), index)
+            arrays.append("const library_key_t %s[] = {\n%s};\n" % (
+                array, "".join('    {0x%x, "%s", %d},\n' % k for k in keys)))
+            rows.append('    {"%s", "%s", "%s", %d, %s, %d},\n' % (name, protocol, variant, line, array, len(keys)))
+    return (first_line(library + " (ir-keytable)") +
+            '#include "tool/tables/tables.h"\n\nnamespace {\n\n' + "\n".join(arrays) +
+            "\n}  // namespace\n\n"
+            "// The keymaps of the Linux keymap library that the receiver can take, by name, each\n"
+            "// protocol in the file's order: facts only, for import and learn without the library.\n"
+            "const library_keymap_t k_library_keymaps[] = {\n" + "".join(rows) + "};\n"
+            "const int k_library_keymap_count = sizeof(k_library_keymaps) / sizeof(k_library_keymaps[0]);\n")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--header", default="/usr/include/linux/input-event-codes.h")
@@ -238,6 +292,7 @@ def main():
             "Linux key code -> the Android label of the key's meaning on a remote, where the generic\n"
             "// layout gives a keyboard's meaning or none"),
         "keymap_library_index.cpp": write_library(args.library),
+        "keymap_library.cpp": write_keymaps(args.library),
     }
     for name, text in outputs.items():
         path = os.path.join(TABLES, name)
