@@ -105,8 +105,12 @@ int write_imported_files(import_t *import, const std::string &out_dir) {
     for (const planned_file_t &planned_file : planned) {
         const import_file_t &file = *planned_file.file;
         std::string path = out_dir + "/" + planned_file.name;
-        if (write_file_atomically(out_dir, planned_file.name, file_text(file)) != 0) {
-            tool_print(out, "%s: error: cannot write: %s\n", path.c_str(), strerror(errno));
+        if (write_file_atomically(out_dir, planned_file.name, file_text(file), options->force) !=
+            0) {
+            // A file that appeared since the folder was looked at is someone's: it stays.
+            std::string why = errno == EEXIST ? "exists now, left as it is; --force overwrites it"
+                                              : std::string("cannot write: ") + strerror(errno);
+            tool_print(out, "%s: error: %s\n", path.c_str(), why.c_str());
             refused.push_back(planned_file.name);
             continue;
         }
