@@ -21,8 +21,9 @@ namespace {
 
 std::string file_text(const import_file_t &file) {
     std::string remotes;
+    // A keymap's name is the keymap's to choose: escaped, a line break in it cannot make a line.
     for (const std::string &remote : file.remotes) {
-        remotes += (remotes.empty() ? "" : ", ") + remote;
+        remotes += (remotes.empty() ? "" : ", ") + printable(remote);
     }
     std::string text = "# " + remotes + " (" + protocol_name(file.protocol) + " customer 0x" +
                        customer_code_text(file.protocol, file.customer_code) +

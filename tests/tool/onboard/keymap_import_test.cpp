@@ -54,11 +54,15 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
     write_file("c.txt", "# table old_box, type: NEC\n0x8051 KEY_POWER\n\n# more\n0x8026 KEY_UP\n");
     write_file("bad.toml", "[[protocols]]\nprotocol = \"nec\"\n[protocols.scancodes]\nx = [\n");
     write_file("bad.txt", "# table old_box, type: NEC\n0x8051 KEY_POWER extra\n");
+    write_file("named.toml",
+               "[[protocols]]\nname = \"box\\nkey 7 POWER\"\nprotocol = \"nec\"\n"
+               "[protocols.scancodes]\n0x8051 = \"KEY_POWER\"\n");
+    write_file("star.toml", "[[*protocols]]\nprotocol = \"nec\"\n");
     write_file("bad_key.toml",
                "[[protocols]]\nprotocol = \"nec\"\n[protocols.scancodes]\n0x80zz = \"KEY_UP\"\n");
     // A hand-tuned file of 0x7f80 under the other digit case, in an output folder and in a
     // second standard folder; a keymap of 18 customer codes; paths that are no keymap.
-    for (const char *dir : {"out", "cased", "fresh", "std2", "dir.toml", "raced"}) {
+    for (const char *dir : {"out", "cased", "fresh", "std2", "dir.toml", "raced", "named"}) {
         ASSERT_EQ(mkdir(path(dir).c_str(), 0755), 0);
     }
     write_file("cased/customer_ir_7F80.kl", "key 81 POWER\n");
@@ -87,6 +91,7 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
     const std::string cased = path("cased");
     const std::string fresh = path("fresh");
     const std::string raced = path("raced");
+    const std::string named = path("named");
     const std::string a_lines =
         "key 13 DPAD_CENTER\nkey 38 DPAD_UP\nkey 81 POWER\nkey 83 HOME\nkey 86 HOME\nkey 87 "
         "ENTER\n";
@@ -156,6 +161,10 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
          2,
          {"bad.txt:2:1: error: expected \"SCANCODE KEY_NAME\""},
          {}},
+        {{"--out", out, path("star.toml")},
+         2,
+         {"star.toml:1:3: error: Error while parsing key: expected bare key starting character"},
+         {}},
         {{"--out", out, path("bad_key.toml")},
          2,
          {"bad_key.toml:4:1: error: \"0x80zz\" is not a 32-bit scancode"},
@@ -197,6 +206,12 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
          {"--map KEY_HOMEE=HOME: KEY_HOMEE is not a Linux key name (did you mean KEY_HOME?)"},
          {}},
         {{"--map", "key_home=HOME", path("a.toml")}, 2, {"(did you mean KEY_HOME?)"}, {}},
+        // A keymap's name makes no line of the file.
+        {{"--out", named, path("named.toml")},
+         0,
+         {},
+         {{"../named/customer_ir_7f80.kl",
+           std::string("# box\\nkey 7 POWER (NEC customer 0x7f80") + k_header + "key 81 POWER\n"}}},
         {{"--out", raced, path("c.txt")},
          1,
          {raced + "/customer_ir_7f80.kl: error: exists now, left as it is; --force overwrites it",
@@ -236,7 +251,7 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
     }
     // Only the files named above: nothing half-written, no temporary file, no folder of check's.
     for (const auto &folder :
-         std::map<std::string, int>{{out, 9}, {cased, 1}, {fresh, 18}, {raced, 1}}) {
+         std::map<std::string, int>{{out, 9}, {cased, 1}, {fresh, 18}, {raced, 1}, {named, 1}}) {
         EXPECT_EQ(count_entries(folder.first), folder.second) << folder.first;
     }
 }
