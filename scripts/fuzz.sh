@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-15}
 [[ $seconds =~ ^[1-9][0-9]*$ ]] || { echo "usage: scripts/fuzz.sh [SECONDS]" >&2; exit 2; }
 
-scripts/install-deps.sh cmake make clang libclang-rt-14-dev android-liblog-dev
+scripts/install-deps.sh cmake make clang libclang-rt-14-dev android-liblog-dev libtomlplusplus-dev
 
 out=build-fuzz
 start=$SECONDS
@@ -18,8 +18,9 @@ echo "fuzz: built in $((SECONDS - start)) s"
 
 # target and the longest input worth trying: a layout line fits its 1023-character buffer, a
 # datagram (after its sender's 4-byte port) is cut at 1023 bytes, an inotify read takes 512
-# bytes.
-targets=("key_layout_line 1100" "key_layout_file 8192" "uevent_datagram 2052" "inotify_walk 600")
+# bytes; a keymap of twice the library's largest, a learning session of some hundred steps.
+targets=("key_layout_line 1100" "key_layout_file 8192" "uevent_datagram 2052" "inotify_walk 600"
+    "keytable_plain 8192" "keytable_toml 8192" "learn_session 2048")
 total=0
 for entry in "${targets[@]}"; do
     read -r target max_len <<<"$entry"
