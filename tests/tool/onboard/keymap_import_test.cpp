@@ -55,9 +55,10 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
     write_file("bad.toml", "[[protocols]]\nprotocol = \"nec\"\n[protocols.scancodes]\nx = [\n");
     write_file("bad.txt", "# table old_box, type: NEC\n0x8051 KEY_POWER extra\n");
     write_file("named.toml",
-               "[[protocols]]\nname = \"box\\nkey 7 POWER\"\nprotocol = \"nec\"\n"
-               "[protocols.scancodes]\n0x8051 = \"KEY_POWER\"\n");
+               "# caf\xc3\xa9\n[[protocols]]\nname = \"box\\nkey 7 POWER \xc3\xa9\"\n"
+               "protocol = \"nec\"\n[protocols.scancodes]\n0x8051 = \"KEY_POWER\"\n");
     write_file("star.toml", "[[*protocols]]\nprotocol = \"nec\"\n");
+    write_file("nbsp.toml", "[[protocols]]\nprotocol = \"nec\" \xc2\xa0\n");
     write_file("bad_key.toml",
                "[[protocols]]\nprotocol = \"nec\"\n[protocols.scancodes]\n0x80zz = \"KEY_UP\"\n");
     // A hand-tuned file of 0x7f80 under the other digit case, in an output folder and in a
@@ -165,6 +166,11 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
          2,
          {"star.toml:1:3: error: Error while parsing key: expected bare key starting character"},
          {}},
+        {{"--out", out, path("nbsp.toml")},
+         2,
+         {"nbsp.toml:2:18: error: byte 0xc2 outside a string or a comment, where TOML allows "
+          "only ASCII"},
+         {}},
         {{"--out", out, path("bad_key.toml")},
          2,
          {"bad_key.toml:4:1: error: \"0x80zz\" is not a 32-bit scancode"},
@@ -206,12 +212,13 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
          {"--map KEY_HOMEE=HOME: KEY_HOMEE is not a Linux key name (did you mean KEY_HOME?)"},
          {}},
         {{"--map", "key_home=HOME", path("a.toml")}, 2, {"(did you mean KEY_HOME?)"}, {}},
-        // A keymap's name makes no line of the file.
+        // A keymap's name makes no line of the file; bytes beyond ASCII in strings and comments.
         {{"--out", named, path("named.toml")},
          0,
          {},
          {{"../named/customer_ir_7f80.kl",
-           std::string("# box\\nkey 7 POWER (NEC customer 0x7f80") + k_header + "key 81 POWER\n"}}},
+           std::string("# box\\nkey 7 POWER \\xc3\\xa9 (NEC customer 0x7f80") + k_header +
+               "key 81 POWER\n"}}},
         {{"--out", raced, path("c.txt")},
          1,
          {raced + "/customer_ir_7f80.kl: error: exists now, left as it is; --force overwrites it",
