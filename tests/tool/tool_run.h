@@ -27,6 +27,6 @@ int count_entries(const std::string &folder);
 
 // Someone else's file at path, 0600, holding "theirs"; the test aborts when it cannot be made.
 void make_theirs(const char *path);
-// A rename that loses the race for its name: another file is made there just before the real
-// call. For the table of the calls that name written files.
+// A rename that loses the race for its name once: another file is made there, then the table of
+// the calls that name written files is reset and the real call made.
 int rename_after_theirs(const char *from, const char *to);
