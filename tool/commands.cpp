@@ -3,6 +3,7 @@
 
 #include "core/paths.h"
 #include "core/protocol.h"
+#include "tool/android/android.h"
 #include "tool/check/check.h"
 #include "tool/commands.h"
 #include "tool/doctor/doctor.h"
@@ -42,8 +43,9 @@ struct command_t {
     bool takes_dir;         // check and show: the folder may be given as the argument
     const char *arguments;  // what one or more arguments are (decode, import), or null
     bool has_werror;
-    bool writes_files;  // --out and --force
-    bool imports;       // --map and --swap-address
+    bool writes_files;    // --out and --force
+    bool imports;         // --map and --swap-address
+    bool judges_android;  // --android
 };
 
 int check_command(const tool_options_t *options, FILE *out, FILE *) {
@@ -60,7 +62,7 @@ int run_learn_command(const tool_options_t *options, FILE *out, FILE *err) {
 
 const command_t k_commands[] = {
     {"check",
-     "usage: dravoke-keymap check [--werror] [--protocol nec|rc5] [DIR]\n"
+     "usage: dravoke-keymap check [--werror] [--protocol nec|rc5] [--android N] [DIR]\n"
      "\n"
      "Reads the key layout folder DIR as the daemon does at start, and reports every file,\n"
      "line and button that will not work as written, as path:line: warning|error: text,\n"
@@ -73,8 +75,10 @@ const command_t k_commands[] = {
      "DIR defaults to %s.\n"
      "\n"
      "--werror             count warnings as errors\n"
-     "--protocol nec|rc5   the protocol to check for (default: the driver's, or both)\n",
-     check_command, true, nullptr, true, false, false},
+     "--protocol nec|rc5   the protocol to check for (default: the driver's, or both)\n"
+     "--android N          judge Android N's reading of the layouts (9 to 16; on the box, its\n"
+     "                     own version; elsewhere every version)\n",
+     check_command, true, nullptr, true, false, false, true},
     {"show",
      "usage: dravoke-keymap show [--protocol nec|rc5] [DIR]\n"
      "\n"
@@ -82,7 +86,7 @@ const command_t k_commands[] = {
      "and file, then one line per translated button: command (decimal, hex) -> standard\n"
      "scancode, its name in orvex-ir.kl, and its Linux key name. DIR defaults to\n"
      "%s.\n",
-     show_command, true, nullptr, false, false, false},
+     show_command, true, nullptr, false, false, false, false},
     {"decode",
      "usage: dravoke-keymap decode [--dir DIR] [--protocol nec|rc5] RAW...\n"
      "\n"
@@ -90,7 +94,7 @@ const command_t k_commands[] = {
      "the other as the daemon would: customer code, command, pressed or released, ignored\n"
      "bits, and the keys it writes, with the tables from DIR (default\n"
      "%s).\n",
-     run_decode, false, "raw code", false, false, false},
+     run_decode, false, "raw code", false, false, false, false},
     {"watch",
      "usage: dravoke-keymap watch [--dir DIR] [--protocol nec|rc5]\n"
      "\n"
@@ -99,21 +103,22 @@ const command_t k_commands[] = {
      "none. For a remote without a file it offers a 'key N ?' line per new command, ready to\n"
      "edit. Follows the receiver's node as it goes and returns; Ctrl-C ends. Tables from\n"
      "DIR (default %s).\n",
-     run_watch, false, nullptr, false, false, false},
+     run_watch, false, nullptr, false, false, false, false},
     {"doctor",
-     "usage: dravoke-keymap doctor [--dir DIR]\n"
+     "usage: dravoke-keymap doctor [--dir DIR] [--android N]\n"
      "\n"
      "Checks, in the order the daemon needs them, that the box is set up for it: /dev/uinput,\n"
      "the receiver, the protocol file, the key layouts (DIR, default %s), the daemon\n"
      "itself, what Android delivers for the standard keys through the virtual keyboard's\n"
      "layout (the first orvex-ir-uinput.kl of Android's key layout folders, or Generic.kl),\n"
      "and SELinux denials. One line each: ok, warn or FAIL, with what to do. Changes nothing;\n"
-     "run it as root to see all.\n"
+     "run it as root to see all. Android's reading is judged for the box's own version\n"
+     "(--android N elsewhere).\n"
      "Exit status: 0 when nothing FAILs, 1 otherwise.\n",
-     run_doctor, false, nullptr, false, false, false},
+     run_doctor, false, nullptr, false, false, false, true},
     {"import",
      "usage: dravoke-keymap import [--dir DIR] [--out DIR] [--force] [--map KEY_X=NAME]...\n"
-     "                             [--swap-address] KEYMAP...\n"
+     "                             [--swap-address] [--android N] KEYMAP...\n"
      "\n"
      "Writes the customer layouts of remotes that the Linux keymap library describes\n"
      "(ir-keytable's keymaps: TOML, or the older plain text), one file per customer code, named\n"
@@ -131,10 +136,12 @@ const command_t k_commands[] = {
      "                   own name; without it nothing is written then\n"
      "--map KEY_X=NAME   give the Linux key KEY_X the standard layout's NAME\n"
      "--swap-address     turn the two address bytes round, for a receiver that keeps them the\n"
-     "                   other way\n",
-     run_import, false, "keymap", false, true, true},
+     "                   other way\n"
+     "--android N        the Android version check's diagnostics judge (9 to 16)\n",
+     run_import, false, "keymap", false, true, true, true},
     {"learn",
      "usage: dravoke-keymap learn [--dir DIR] [--protocol nec|rc5] [--out DIR] [--force]\n"
+     "                            [--android N]\n"
      "\n"
      "Walks through the standard layout's names (DIR, default %s) and\n"
      "learns the new remote's button for each from the receiver, beside the daemon and without\n"
@@ -144,10 +151,12 @@ const command_t k_commands[] = {
      "input or the last name, writes the customer layout into --out (default: the current\n"
      "folder), checks it with the standard layout, and says how to install it; when it cannot\n"
      "be written, prints its lines instead.\n"
-     "Exit status: 0 file written, 1 nothing written, 2 bad usage or --out not writable.\n",
-     run_learn_command, false, nullptr, false, true, false},
+     "Exit status: 0 file written, 1 nothing written, 2 bad usage or --out not writable.\n"
+     "\n"
+     "--android N   the Android version the check of the file judges (9 to 16)\n",
+     run_learn_command, false, nullptr, false, true, false, true},
     {"android-layout",
-     "usage: dravoke-keymap android-layout [--dir DIR] [--out DIR] [--force]\n"
+     "usage: dravoke-keymap android-layout [--dir DIR] [--out DIR] [--force] [--android N]\n"
      "\n"
      "Writes orvex-ir-uinput.kl, Android's key layout for the virtual keyboard, with a line\n"
      "'key S NAME' for each standard scancode S of DIR's orvex-ir.kl (default\n"
@@ -157,8 +166,10 @@ const command_t k_commands[] = {
      "Exit status: 0 file written, 1 nothing written, 2 bad usage.\n"
      "\n"
      "--out DIR   where to write (default: DIR of --dir when given, else the current one)\n"
-     "--force     replace an orvex-ir-uinput.kl there; without it nothing is written then\n",
-     run_android_layout, false, nullptr, false, true, false},
+     "--force     replace an orvex-ir-uinput.kl there; without it nothing is written then\n"
+     "--android N write only labels that Android N's reader takes (9 to 16; on the box, its own\n"
+     "            version; elsewhere only labels that every version takes)\n",
+     run_android_layout, false, nullptr, false, true, false, true},
 };
 
 int usage_error(FILE *err, const char *command, const std::string &message) {
@@ -214,6 +225,8 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
     }
 
     tool_options_t options;
+    std::string android;  // --android's value
+    bool android_given = false;
     options.dir = g_keylayout_dir;
     options.werror = false;
     options.dir_given = false;
@@ -241,7 +254,8 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
             options.swap_address = true;
         } else if (arg == "--dir" || arg == "--protocol" ||
                    (arg == "--out" && command->writes_files) ||
-                   (arg == "--map" && command->imports)) {
+                   (arg == "--map" && command->imports) ||
+                   (arg == "--android" && command->judges_android)) {
             if (!has_value && i + 1 >= argc) {
                 return usage_error(err, command->name, arg + " needs a value");
             }
@@ -255,6 +269,9 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
                 options.out_dir = value;
             } else if (arg == "--map") {
                 options.maps.push_back(value);
+            } else if (arg == "--android") {
+                android = value;
+                android_given = true;
             } else if (value == "nec" || value == "rc5") {
                 options.protocols = {value == "rc5" ? k_ir_protocol_rc5 : k_ir_protocol_nec};
             } else {
@@ -282,5 +299,9 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
         }
     }
     settle_protocols(&options);
+    std::string why;
+    if (settle_android_versions(&options, android_given ? android.c_str() : nullptr, &why) != 0) {
+        return usage_error(err, command->name, why);
+    }
     return command->run(&options, out, err);
 }

@@ -26,4 +26,9 @@ struct tool_options_t {
     bool on_box = false;
     // doctor: what Android makes of the virtual keyboard's keys is a line of its own.
     bool android_apart = false;
+    // The Android versions whose reading of the key layouts is judged (0: every version known),
+    // and how they were chosen, for the user.
+    int android_first = 0;
+    int android_last = 0;
+    std::string android_origin;
 };

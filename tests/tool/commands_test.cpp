@@ -92,6 +92,18 @@ TEST_F(keymap_tool, commands_decode_and_refuse_bad_usage) {
         {{"show", "--werror"}, 2, {}, "dravoke-keymap: unknown option '--werror'"},
         {{"watch", "extra"}, 2, {}, "dravoke-keymap: unexpected argument 'extra'"},
         {{"check", "--dir"}, 2, {}, "dravoke-keymap: --dir needs a value"},
+        {{"check", "--android", "8"},
+         2,
+         {},
+         "dravoke-keymap: --android takes a version from 9 to 16, not '8'"},
+        {{"show", "--android", "15"}, 2, {}, "dravoke-keymap: unknown option '--android'"},
+        // No verdict on what Android delivers without the layouts it rests on.
+        {{"doctor", "--dir", "/no/such/folder", "--android", "15"},
+         1,
+         {"", "", "", "", "",
+          "warn  Android: cannot judge what Android delivers: /no/such/folder "
+          "cannot be listed (No such file or directory)"},
+         ""},
         // Before a session is spent on it.
         {{"learn", "--out", "/no/such/folder"},
          2,

@@ -1,8 +1,9 @@
 #pragma once
 
-// What Android makes of the keys: its reading of key layout files, and the key it delivers
-// for each standard scancode of the virtual keyboard, whose vendor and product are 0: through
-// the first orvex-ir-uinput.kl of its key layout folders, or else through Generic.kl.
+// What Android makes of the keys: its reading of key layout files, version by version, and the
+// key it delivers for each standard scancode of the virtual keyboard, whose vendor and product
+// are 0: through the first orvex-ir-uinput.kl of its key layout folders, or else through
+// Generic.kl.
 
 #include <map>
 #include <set>
@@ -10,24 +11,56 @@
 #include <vector>
 
 #include "tool/layouts/layouts.h"
+#include "tool/options.h"
 
-// A line at which Android fails to load a key layout file as a whole; it then uses Generic.kl.
-struct android_refusal_t {
+// What a version's reader does at a line that is not plainly taken.
+enum android_verdict_t {
+    k_android_refuses,          // fails to load the whole file; it then uses Generic.kl
+    k_android_may_refuse,       // whether it refuses the file is not known here
+    k_android_reads_otherwise,  // takes the line, but not as it is written
+};
+struct android_remark_t {
     int line;
-    std::string why;  // ending in what Android does then
+    android_verdict_t verdict;
+    std::string why;    // what is wrong, every byte of the file shown printable
+    std::string label;  // a word meant as a key label that none is, for a suggestion; or ""
 };
-// A key layout file as Android's reader takes it.
+// A key layout file as one Android version's reader takes it. Android stops at its first
+// refusal; the reader goes on, as a compiler does, to tell every line.
 struct android_layout_t {
-    std::map<int, std::string> labels;  // by scancode, from its "key" lines
+    int version;
+    std::map<int, std::string> labels;  // by scancode, from its key lines
     std::map<int, int> lines;           // the line of each scancode
-    std::vector<android_refusal_t> refusals;
+    std::vector<android_remark_t> remarks;
+    bool loads;  // no refusal
 };
-// Reads text by Android's rules for "key" lines and first words; "axis", "led", "sensor" and
-// "requires_kernel_config" lines are taken as they stand.
-void read_android_layout(const std::string &text, android_layout_t *layout);
-// Reads the file at path so, when it is a regular file of a layout's size. Returns 0, or -1
-// with *why.
-int read_android_layout_file(const std::string &path, android_layout_t *layout, std::string *why);
+// Reads text as that version's reader does.
+void read_android_layout(const std::string &text, int version, android_layout_t *layout);
+// Reads the file at path so for each version of options' range, when it is a regular file of
+// a layout's size. Returns 0, or -1 with *why.
+int read_android_layouts(const std::string &path, const tool_options_t *options,
+                         std::vector<android_layout_t> *layouts, std::string *why);
+
+// Versions as a set: bit v for Android v.
+unsigned android_versions(int first, int last);
+// "Android 15", "Android 9 to 13", "Android 9, 10 and 14 to 16"; plain "Android" for every
+// version known here.
+std::string android_versions_text(unsigned versions);
+// "since Android 14", "in Android 12 only": the versions that take a word.
+std::string android_since_text(int first, int last);
+// The Android version of an SDK level (ro.build.version.sdk: 28 is 9, 32 is 12L, read as
+// 12), 0 when it is not one known here.
+int android_version_of_sdk(int sdk);
+// The versions options judge, oldest and newest.
+void android_judged(const tool_options_t *options, int *first, int *last);
+// Settles the versions a command judges: --android N; on the box, the box's; elsewhere every
+// version known here. Returns 0, or -1 with *why for a bad --android.
+int settle_android_versions(tool_options_t *options, const char *given, std::string *why);
+// Generic.kl's label for a scancode on that version, "" when unmapped. Versions whose
+// Generic.kl is not known here take the nearest known one's; *known then is false.
+std::string generic_kl_label(int version, int scancode, bool *known);
+// The oldest version whose Generic.kl is known here.
+int generic_kl_oldest(void);
 
 // Android's key layout folders before the system's, in the order it searches them.
 constexpr int k_box_keylayout_dir_count = 4;
@@ -40,15 +73,29 @@ std::string find_keyboard_layout(const std::string &dir, bool on_box);
 // The standard layout's line that gives a scancode its name, 0 when none.
 int standard_line_of(const layout_build_t *build, int scancode);
 
-// What Android delivers for the standard scancodes that customer buttons reach.
-struct delivery_t {
-    std::string layout;      // the keyboard layout Android takes, "" when none
-    std::string unreadable;  // why it could not be read here, "" when it was
-    android_layout_t read;   // as Android reads it
-    bool loads;              // there is one and Android loads it
-    std::set<int> reached;   // standard scancodes that some customer button reaches
+// How a version delivers a standard scancode.
+enum android_route_t {
+    k_through_layout,     // the keyboard layout, which it loads
+    k_generic_no_layout,  // Generic.kl: there is no keyboard layout
+    k_generic_refused,    // Generic.kl: it refuses the keyboard layout
 };
-void work_out_delivery(const layout_build_t *build, const std::string &layout, delivery_t *d);
-// The label Android delivers for a standard scancode, "" when none; and as a message says it.
-std::string delivered(const delivery_t &d, int scancode);
-std::string delivered_text(const std::string &label);
+struct android_key_t {
+    std::string label;  // "" when no key
+    android_route_t route;
+    bool known;    // false when it rests on a Generic.kl not known here
+    bool lacking;  // that Generic.kl gives a label this version lacks: its key is not known
+};
+// What each judged version delivers for the standard scancodes that customer buttons reach.
+struct delivery_t {
+    std::string layout;                   // the keyboard layout Android takes, "" when none
+    std::string unreadable;               // why it could not be read here, "" when it was
+    std::vector<android_layout_t> reads;  // as each version reads it, oldest first
+    int first;                            // the versions judged
+    int last;
+    std::set<int> reached;  // standard scancodes that some customer button reaches
+};
+void work_out_delivery(const layout_build_t *build, const std::string &layout,
+                       const tool_options_t *options, delivery_t *d);
+android_key_t delivered(const delivery_t &d, int version, int scancode);
+// A delivered key as a message says it.
+std::string delivered_text(const android_key_t &key);

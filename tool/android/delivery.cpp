@@ -13,17 +13,19 @@
 #include "tool/android/android.h"
 #include "tool/keys/keys.h"
 #include "tool/layouts/layouts.h"
+#include "tool/options.h"
 
 const char *const k_box_keylayout_dirs[k_box_keylayout_dir_count] = {
     "/product/usr/keylayout", "/system_ext/usr/keylayout", "/odm/usr/keylayout",
     "/vendor/usr/keylayout"};
 
-void work_out_delivery(const layout_build_t *build, const std::string &layout, delivery_t *d) {
+void work_out_delivery(const layout_build_t *build, const std::string &layout,
+                       const tool_options_t *options, delivery_t *d) {
     d->layout = layout;
+    android_judged(options, &d->first, &d->last);
     if (!layout.empty()) {
-        read_android_layout_file(layout, &d->read, &d->unreadable);
+        read_android_layouts(layout, options, &d->reads, &d->unreadable);
     }
-    d->loads = !layout.empty() && d->unreadable.empty() && d->read.refusals.empty();
     for (int t = 0; t < build->count; t++) {
         for (int scancode : build->maps[t].scancode_map) {
             if (scancode != 0) {
@@ -33,17 +35,29 @@ void work_out_delivery(const layout_build_t *build, const std::string &layout, d
     }
 }
 
-std::string delivered(const delivery_t &d, int scancode) {
-    if (d.loads) {
-        auto label = d.read.labels.find(scancode);
-        return label != d.read.labels.end() ? label->second : "";
+android_key_t delivered(const delivery_t &d, int version, int scancode) {
+    size_t at = static_cast<size_t>(version - d.first);
+    if (at < d.reads.size() && d.reads[at].loads) {
+        auto label = d.reads[at].labels.find(scancode);
+        return {label != d.reads[at].labels.end() ? label->second : "", k_through_layout, true,
+                false};
     }
-    const char *label = generic_label(scancode);
-    return label != nullptr ? label : "";
+    android_key_t key = {"", d.layout.empty() ? k_generic_no_layout : k_generic_refused, true,
+                         false};
+    key.label = generic_kl_label(version, scancode, &key.known);
+    // Another version's Generic.kl cannot give a label this version lacks.
+    if (!key.known && !key.label.empty() && !android_accepts_label(key.label, version)) {
+        key.label.clear();
+        key.lacking = true;
+    }
+    return key;
 }
 
-std::string delivered_text(const std::string &label) {
-    return label.empty() ? "no key (KEYCODE_UNKNOWN)" : label;
+std::string delivered_text(const android_key_t &key) {
+    if (key.label.empty()) {
+        return key.lacking ? "a key not known here" : "no key (KEYCODE_UNKNOWN)";
+    }
+    return key.label;
 }
 
 int standard_line_of(const layout_build_t *build, int scancode) {

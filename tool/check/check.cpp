@@ -15,11 +15,17 @@
 
 void add(report_t *report, const std::string &path, int line, severity_t severity,
          const char *format, ...) {
-    char text[1024];
+    // Whole, however long the words it quotes.
     va_list args;
     va_start(args, format);
-    vsnprintf(text, sizeof(text), format, args);
+    va_list again;
+    va_copy(again, args);
+    int length = vsnprintf(nullptr, 0, format, args);
     va_end(args);
+    std::string text(length > 0 ? static_cast<size_t>(length) + 1 : 1, '\0');
+    vsnprintf(&text[0], text.size(), format, again);
+    va_end(again);
+    text.pop_back();
     report->diagnostics.insert({path, line, severity, text});
 }
 
@@ -272,8 +278,8 @@ int run_check(const tool_options_t *options, FILE *out, check_totals_t *totals) 
     snprintf(counts, sizeof(counts), "%d warning%s, %d error%s", warnings, warnings == 1 ? "" : "s",
              errors, errors == 1 ? "" : "s");
     if (out != nullptr) {
-        tool_print(out, "%s%s(%s); %s\n", summary.c_str(), summary.empty() ? "" : " ",
-                   options->protocol_origin.c_str(), counts);
+        tool_print(out, "%s%s(%s; %s); %s\n", summary.c_str(), summary.empty() ? "" : " ",
+                   options->protocol_origin.c_str(), options->android_origin.c_str(), counts);
     }
     if (totals != nullptr) {
         totals->first_error.clear();

@@ -1,6 +1,11 @@
 // doctor's verdict on the keys Android delivers on the box.
+#include <string.h>
+
+#include <algorithm>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "keymap/keymap.h"
 #include "tool/android/android.h"
@@ -8,20 +13,19 @@
 #include "tool/layouts/layouts.h"
 #include "tool/options.h"
 
-int judge_android_delivery(const tool_options_t *options, int32_t protocol, std::string *text) {
-    auto build = std::make_unique<layout_build_t>();
-    build_layouts(options->dir.c_str(), protocol, build.get());
-    delivery_t d;
-    work_out_delivery(build.get(), find_keyboard_layout(options->dir, true), &d);
-    if (!d.unreadable.empty()) {
-        *text = d.layout + " cannot be read here (" + d.unreadable + "): run as root";
-        return 1;
-    }
+namespace {
+
+// One version's verdict: 0 ok, 1 warn, 2 FAIL, and its text; *guessed: it rests on a Generic.kl
+// not known here.
+int judge_version(const layout_build_t *build, const delivery_t &d, int version,
+                  const std::string &dir, std::string *text, bool *guessed) {
     std::string wrong;
     int wrong_count = 0;
+    *guessed = false;
     for (int scancode : d.reached) {
-        std::string got = delivered(d, scancode);
-        if (got != build->base[scancode].name) {
+        android_key_t got = delivered(d, version, scancode);
+        *guessed = *guessed || !got.known;
+        if (got.label != build->base[scancode].name) {
             wrong += std::string(wrong_count++ == 0 ? "" : ", ") + build->base[scancode].name +
                      " (" + std::to_string(scancode) + ") as " + delivered_text(got);
         }
@@ -35,21 +39,86 @@ int judge_android_delivery(const tool_options_t *options, int32_t protocol, std:
                                 (wrong_count == 1 ? " as another key: " : " as other keys: ") +
                                 wrong + "; 'dravoke-keymap android-layout' writes " +
                                 keyboard_layout_file() + " from " + k_standard_layout_file);
-    if (!d.layout.empty() && !d.loads) {
-        const android_refusal_t &first = d.read.refusals[0];
-        *text = d.layout + ":" + std::to_string(first.line) + ": " + first.why + "; " + verdict;
-        return 2;
+    const android_layout_t *read =
+        d.reads.empty() ? nullptr : &d.reads[static_cast<size_t>(version - d.first)];
+    if (read != nullptr && !read->loads) {
+        for (const android_remark_t &remark : read->remarks) {
+            if (remark.verdict == k_android_refuses) {
+                *text = d.layout + ":" + std::to_string(remark.line) + ": " + remark.why +
+                        ": Android refuses this file and uses Generic.kl for every key of the device; " +
+                        verdict;
+                return 2;
+            }
+        }
     }
     std::string dirs;
-    for (const char *dir : k_box_keylayout_dirs) {
-        dirs +=
-            dir +
-            std::string(dir == k_box_keylayout_dirs[k_box_keylayout_dir_count - 1] ? " or " : ", ");
+    for (const char *folder : k_box_keylayout_dirs) {
+        dirs += folder + std::string(folder == k_box_keylayout_dirs[k_box_keylayout_dir_count - 1]
+                                         ? " or "
+                                         : ", ");
     }
     std::string through = "the virtual keyboard's keys map through ";
-    *text = (d.layout.empty() ? "no " + keyboard_layout_file() + " in " + dirs + options->dir +
-                                    ": " + through + "Generic.kl"
+    *text = (d.layout.empty() ? "no " + keyboard_layout_file() + " in " + dirs + dir + ": " +
+                                    through + "Generic.kl"
                               : through + d.layout) +
             "; " + verdict;
     return wrong_count == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int judge_android_delivery(const tool_options_t *options, int32_t protocol, std::string *text) {
+    auto build = std::make_unique<layout_build_t>();
+    // No verdict without the layouts it rests on.
+    if (build_layouts(options->dir.c_str(), protocol, build.get()) != 0) {
+        *text = "cannot judge what Android delivers: " + options->dir + " cannot be listed (" +
+                strerror(build->dir_error) + ")";
+        return 1;
+    }
+    auto failure = build->failures.find(standard_layout_path(build.get()));
+    if (failure != build->failures.end()) {
+        *text = "cannot judge what Android delivers: " + failure->first + ": " + failure->second;
+        return 1;
+    }
+    delivery_t d;
+    work_out_delivery(build.get(), find_keyboard_layout(options->dir, true), options, &d);
+    if (!d.unreadable.empty()) {
+        *text = d.layout + " cannot be read here (" + d.unreadable + "): run as root";
+        return 1;
+    }
+    if (d.reached.empty()) {
+        // The key layouts' line says why; no key reaches Android to be judged.
+        *text = "no customer button reaches a standard key: nothing for Android to deliver";
+        return 0;
+    }
+    // Versions that fare alike are said once, the oldest first.
+    std::vector<std::pair<std::string, unsigned>> texts;
+    int worst = 0;
+    unsigned guessed = 0;
+    for (int version = d.first; version <= d.last; version++) {
+        std::string one;
+        bool guess;
+        int verdict = judge_version(build.get(), d, version, options->dir, &one, &guess);
+        guessed |= guess ? 1u << version : 0;
+        worst = verdict > worst ? verdict : worst;
+        auto same =
+            std::find_if(texts.begin(), texts.end(),
+                         [&](const std::pair<std::string, unsigned> &t) { return t.first == one; });
+        if (same == texts.end()) {
+            texts.push_back({one, 0});
+            same = texts.end() - 1;
+        }
+        same->second |= 1u << version;
+    }
+    *text = options->android_origin + ": ";
+    for (size_t i = 0; i < texts.size(); i++) {
+        *text += (i == 0 ? "" : "; ") +
+                 (texts.size() == 1 ? "" : android_versions_text(texts[i].second) + ": ") +
+                 texts[i].first;
+    }
+    if (guessed != 0) {
+        *text += " (" + android_versions_text(guessed) + ": through Generic.kl as Android " +
+                 std::to_string(generic_kl_oldest()) + " ships it, theirs not being known here)";
+    }
+    return worst;
 }

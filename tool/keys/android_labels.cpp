@@ -7,13 +7,32 @@
 #include "tool/keys/keys.h"
 #include "tool/tables/tables.h"
 
-bool is_android_label(const std::string &label) {
-    const android_label_t *end = k_android_keycodes + k_android_keycode_count;
-    const android_label_t *found = std::lower_bound(
-        k_android_keycodes, end, label.c_str(), [](const android_label_t &key, const char *wanted) {
-            return strcmp(key.label, wanted) < 0;
-        });
-    return found != end && label == found->label;
+namespace {
+
+const android_word_t *find_label(const std::string &label) {
+    const android_word_t *end = k_android_key_labels + k_android_key_label_count;
+    const android_word_t *found = std::lower_bound(
+        k_android_key_labels, end, label.c_str(),
+        [](const android_word_t &key, const char *wanted) { return strcmp(key.word, wanted) < 0; });
+    return found != end && label == found->word ? found : nullptr;
+}
+
+}  // namespace
+
+bool android_label_versions(const std::string &label, int *first, int *last) {
+    const android_word_t *found = find_label(label);
+    if (found == nullptr) {
+        return false;
+    }
+    *first = found->first_version;
+    *last = found->last_version != 0 ? found->last_version : k_android_newest;
+    return true;
+}
+
+bool android_accepts_label(const std::string &label, int version) {
+    int first;
+    int last;
+    return android_label_versions(label, &first, &last) && first <= version && version <= last;
 }
 
 std::string nearest_android_label(const std::string &name) {
@@ -32,6 +51,6 @@ std::string nearest_android_label(const std::string &name) {
     }
     // A slip of a letter or two, not another word; short names only differ in letter case.
     size_t most = wanted.size() > 2 ? std::max<size_t>(1, wanted.size() / 4) : 0;
-    return nearest_name(wanted, most, k_android_keycodes, k_android_keycode_count,
-                        [](const android_label_t &key) { return key.label; });
+    return nearest_name(wanted, most, k_android_key_labels, k_android_key_label_count,
+                        [](const android_word_t &key) { return key.word; });
 }

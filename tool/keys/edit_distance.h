@@ -14,7 +14,13 @@ std::string nearest_name(const std::string &name, size_t most, const item_t *ite
                          name_of_t name_of) {
     std::string nearest;
     for (int i = 0; i < count; i++) {
-        size_t distance = edit_distance(name, name_of(items[i]));
+        std::string candidate = name_of(items[i]);
+        // The distance is at least the difference in length: no need to work it out then.
+        if ((name.size() > candidate.size() ? name.size() - candidate.size()
+                                            : candidate.size() - name.size()) > most) {
+            continue;
+        }
+        size_t distance = edit_distance(name, candidate);
         if (distance <= most && (nearest.empty() || distance < most)) {
             most = distance;
             nearest = name_of(items[i]);

@@ -16,7 +16,10 @@ const char *remote_label(int code);
 // android_label, it leaves KEY_OK unmapped, as Generic.kl does.
 const char *generic_label(int code);
 
-// Whether Android's key layout reader accepts label in a key line.
-bool is_android_label(const std::string &label);
+// The Android versions whose key layout reader accepts label in a key line, from *first to
+// *last; false when no version known here does.
+bool android_label_versions(const std::string &label, int *first, int *last);
+// Whether that version's reader accepts label.
+bool android_accepts_label(const std::string &label, int version);
 // The Android label a name was probably meant as, or "" when none is near.
 std::string nearest_android_label(const std::string &name);

@@ -30,21 +30,37 @@ int run_android_layout(const tool_options_t *options, FILE *out, FILE *err) {
                        ", by dravoke-keymap android-layout\n";
     int keys = 0;
     int left_out = 0;
+    int oldest;
+    int newest;
+    android_judged(options, &oldest, &newest);
     for (int scancode = 1; scancode < k_keymap_size; scancode++) {
         const char *name = build->base[scancode].name;
         if (build->base[scancode].scancode == 0) {
             continue;
         }
-        if (is_android_label(name)) {
+        int first;
+        int last;
+        bool label = android_label_versions(name, &first, &last);
+        if (label && first <= oldest && newest <= last) {
             text += "key " + std::to_string(scancode) + " " + name + "\n";
             keys++;
             continue;
         }
-        std::string nearest = nearest_android_label(name);
-        tool_print(out,
-                   "%s:%d: note: \"%s\" (scancode %d) not written: not an Android key label%s\n",
-                   standard.c_str(), standard_line_of(build.get(), scancode), name, scancode,
-                   nearest.empty() ? "" : (" (did you mean \"" + nearest + "\"?)").c_str());
+        std::string why;
+        if (label) {
+            // A label of other versions: written only for those that take it.
+            unsigned lacking = android_versions(oldest, newest) & ~android_versions(first, last);
+            bool one = (lacking & (lacking - 1)) == 0;
+            why = android_versions_text(lacking) + (one ? " lacks" : " lack") +
+                  " it, an Android key label " + android_since_text(first, last) +
+                  ", and would refuse the file (--android " + std::to_string(first) + " writes it)";
+        } else {
+            std::string nearest = nearest_android_label(name);
+            why = "not an Android key label" +
+                  (nearest.empty() ? "" : " (did you mean \"" + nearest + "\"?)");
+        }
+        tool_print(out, "%s:%d: note: \"%s\" (scancode %d) not written: %s\n", standard.c_str(),
+                   standard_line_of(build.get(), scancode), name, scancode, why.c_str());
         left_out++;
     }
     std::string lines_left = left_out == 0 ? ""

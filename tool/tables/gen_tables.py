@@ -1,14 +1,15 @@
 #!/usr/bin/env python3
 """Writes the tool's generated tables from their sources, then formats them.
 
-    python3 tool/tables/gen_tables.py [--labels TSV] [--keycodes TSV] [--meanings TSV]
+    python3 tool/tables/gen_tables.py [--labels TSV] [--versions DIR] [--meanings TSV]
                                       [--library DIR] [--header H]
 
 - linux_key_names.cpp and linux_key_codes.cpp from <linux/input-event-codes.h>;
 - android_key_labels.cpp from the Linux key code -> Android label TSV (the facts of
   Android's generic key layout);
-- android_keycodes.cpp from the TSV of every key label Android's key layout reader
-  accepts, with its key code;
+- android_reader_facts.cpp from the facts of each Android version's key layout reader
+  (../shared/keys/android-versions): the labels, flags and keywords it accepts, with the
+  versions that accept each, and Generic.kl as the versions there ship it;
 - remote_key_labels.cpp from the TSV of the Android labels of keys whose meaning on a
   remote differs from a keyboard's (the kernel's standard for IR keymaps);
 - keymap_library_index.cpp from the Linux remote keymap library (Debian's ir-keytable,
@@ -104,15 +105,66 @@ def write_labels(tsv, table, comment):
             "const int %s_count = sizeof(%s) / sizeof(%s[0]);\n" % (table[:-1], table, table))
 
 
-def write_keycodes(tsv):
-    rows = sorted(label_pairs(tsv), key=lambda r: r[1])
-    return (first_line(os.path.basename(tsv)) +
+def facts(tsv):
+    """The rows of a facts TSV as dicts, by its header line."""
+    with open(tsv) as f:
+        lines = [l.rstrip("\n").split("\t") for l in f if l.strip() and not l.startswith("#")]
+    return [dict(zip(lines[0], row)) for row in lines[1:]]
+
+
+def version_number(text):
+    """A version as the facts write it ("12L" is read as 12, as the box's SDK level is)."""
+    return int(text.rstrip("L"))
+
+
+def write_android_versions(folder):
+    sources = os.path.join(folder, "sources.tsv")
+    versions = sorted({version_number(r["version"]) for r in facts(sources)})
+
+    def rows(tsv, key, code):
+        out = []
+        for r in sorted(facts(os.path.join(folder, tsv)), key=lambda r: r[key]):
+            out.append('    {"%s", %s, %d, %d},\n' % (
+                r[key], code(r), version_number(r["first_version"]),
+                version_number(r["last_version"]) if r["last_version"] else 0))
+        return "".join(out)
+
+    keywords = "".join(
+        '    {"%s", "%s", %d, %d},\n' % (r["context"], r["keyword"], version_number(r["first_version"]),
+                                       version_number(r["last_version"]) if r["last_version"] else 0)
+        for r in sorted(facts(os.path.join(folder, "keywords.tsv")), key=lambda r: (r["context"], r["keyword"])))
+    generic = facts(os.path.join(folder, "generic-kl.tsv"))
+    generic_versions = [c for c in generic[0].keys() if c != "scancode"]
+
+    def label(cell):
+        return cell.split(" ")[0]
+
+    generic_rows = "".join(
+        "    {%d, {%s}},\n" % (int(r["scancode"], 0), ", ".join('"%s"' % label(r[v]) for v in generic_versions))
+        for r in sorted(generic, key=lambda r: int(r["scancode"], 0)))
+    return (first_line("../shared/keys/android-versions") +
             '#include "tool/tables/tables.h"\n\n'
-            "// Every key label that Android's key layout reader accepts, with its key code, sorted\n"
-            "// by label for a binary search.\n"
-            "const android_label_t k_android_keycodes[] = {\n" +
-            "".join('    {%d, "%s"},\n' % r for r in rows) + "};\n"
-            "const int k_android_keycode_count = sizeof(k_android_keycodes) / sizeof(k_android_keycodes[0]);\n")
+            "// The Android versions whose key layout reader is known here.\n"
+            "const int k_android_oldest = %d;\n"
+            "const int k_android_newest = %d;\n\n"
+            "// Every key label some version's reader accepts in a key line, with its key code and\n"
+            "// the versions that accept it (last 0: up to the newest), sorted by label.\n"
+            "const android_word_t k_android_key_labels[] = {\n" % (versions[0], versions[-1]) +
+            rows("labels.tsv", "label", lambda r: r["keycode"]) + "};\n"
+            "const int k_android_key_label_count =\n"
+            "    sizeof(k_android_key_labels) / sizeof(k_android_key_labels[0]);\n\n"
+            "// The key flags, likewise.\n"
+            "const android_word_t k_android_key_flags[] = {\n" +
+            rows("flags.tsv", "flag", lambda r: "0") + "};\n"
+            "const int k_android_key_flag_count = sizeof(k_android_key_flags) / sizeof(k_android_key_flags[0]);\n\n"
+            "// The words the reader compares against, by where it meets them: a line's first word\n"
+            "// (line), or a word within a key, led or axis line.\n"
+            "const android_keyword_t k_android_keywords[] = {\n" + keywords + "};\n"
+            "const int k_android_keyword_count = sizeof(k_android_keywords) / sizeof(k_android_keywords[0]);\n\n"
+            "// Generic.kl's label for each scancode it maps, as these versions ship it (\"\": unmapped).\n"
+            "const int k_generic_kl_versions[k_generic_kl_version_count] = {%s};\n"
+            "const generic_kl_key_t k_generic_kl[] = {\n" % ", ".join(generic_versions) + generic_rows + "};\n"
+            "const int k_generic_kl_count = sizeof(k_generic_kl) / sizeof(k_generic_kl[0]);\n")
 
 
 NEC, RC5 = 0, 1
@@ -170,7 +222,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--header", default="/usr/include/linux/input-event-codes.h")
     parser.add_argument("--labels", default=os.path.join(ROOT, "../shared/keys/linux-key-to-android-label.tsv"))
-    parser.add_argument("--keycodes", default=os.path.join(ROOT, "../shared/keys/android-key-labels.tsv"))
+    parser.add_argument("--versions", default=os.path.join(ROOT, "../shared/keys/android-versions"))
     parser.add_argument("--meanings", default=os.path.join(ROOT, "../shared/keys/linux-remote-key-meanings.tsv"))
     parser.add_argument("--library", default="/lib/udev/rc_keymaps")
     args = parser.parse_args()
@@ -180,7 +232,7 @@ def main():
         "linux_key_codes.cpp": write_key_codes(keys, "<linux/input-event-codes.h>"),
         "android_key_labels.cpp": write_labels(
             args.labels, "k_android_labels", "Linux key code -> the label Android's generic key layout gives it"),
-        "android_keycodes.cpp": write_keycodes(args.keycodes),
+        "android_reader_facts.cpp": write_android_versions(args.versions),
         "remote_key_labels.cpp": write_labels(
             args.meanings, "k_remote_labels",
             "Linux key code -> the Android label of the key's meaning on a remote, where the generic\n"

@@ -18,9 +18,39 @@ struct android_label_t {
 };
 extern const android_label_t k_android_labels[];  // sorted by code
 extern const int k_android_label_count;
-// Every label Android's key layout reader accepts in a "key" line, with its key code.
-extern const android_label_t k_android_keycodes[];  // sorted by label
-extern const int k_android_keycode_count;
+
+// Android's key layout reader, version by version: the words it accepts and the versions whose
+// reader accepts each (from first_version to last_version, 0: up to the newest known).
+extern const int k_android_oldest;
+extern const int k_android_newest;
+struct android_word_t {
+    const char *word;
+    int code;  // a key label's key code; 0 for a flag
+    int first_version;
+    int last_version;
+};
+extern const android_word_t k_android_key_labels[];  // sorted by word
+extern const int k_android_key_label_count;
+extern const android_word_t k_android_key_flags[];  // sorted by word
+extern const int k_android_key_flag_count;
+struct android_keyword_t {
+    const char *context;  // "line": a line's first word; "key", "led", "axis": within such a line
+    const char *word;
+    int first_version;
+    int last_version;
+};
+extern const android_keyword_t k_android_keywords[];
+extern const int k_android_keyword_count;
+// Generic.kl as the versions of k_generic_kl_versions ship it: each scancode's label, "" where
+// a version leaves it unmapped.
+constexpr int k_generic_kl_version_count = 2;
+extern const int k_generic_kl_versions[k_generic_kl_version_count];
+struct generic_kl_key_t {
+    int scancode;
+    const char *labels[k_generic_kl_version_count];
+};
+extern const generic_kl_key_t k_generic_kl[];  // sorted by scancode
+extern const int k_generic_kl_count;
 // The labels of keys whose meaning on a remote is not a keyboard's (KEY_HOME: HOME, not
 // MOVE_HOME), from the kernel's standard for IR keymaps.
 extern const android_label_t k_remote_labels[];  // sorted by code

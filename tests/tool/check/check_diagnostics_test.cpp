@@ -6,7 +6,10 @@
 #include <string>
 #include <vector>
 
+#include <cutils/properties.h>
+
 #include "support/daemon_fixture.h"
+#include "tool/tables/tables.h"
 #include "tool/tool_run.h"
 
 namespace {
@@ -73,10 +76,11 @@ TEST_F(keymap_tool, check_reports_each_mistake_at_its_place) {
         {{"many", "--protocol", "nec"}, 1, "NEC: 18 tables, 18 buttons translated"},
         {{"bare", "--protocol", "nec"},
          1,
-         "NEC: 1 table, 0 buttons translated (NEC from --protocol); 0 warnings, 1 error"},
+         "NEC: 1 table, 0 buttons translated (NEC from --protocol; Android 9 to 16, without "
+         "--android); 0 warnings, 1 error"},
         {{"many"}, 1, "RC5: 0 tables, 0 buttons translated (NEC and RC5:"},
         {{"bare", "--protocol", "rc5"}, 1, "1 warning, 2 errors"},
-        {{"traps", "--protocol", "nec"}, 1, "2 buttons translated (NEC from --protocol); 2 warn"},
+        {{"traps", "--protocol", "nec"}, 1, "2 buttons translated (NEC from --protocol; Android"},
     };
     const struct {
         int run;
@@ -187,6 +191,82 @@ TEST_F(keymap_tool, check_reports_each_mistake_at_its_place) {
         }
         EXPECT_EQ(found, 1) << "run " << e.run << ": " << place << ": " << e.diagnostic;
     }
+}
+
+// Each Android version judged as it reads the layouts: Generic.kl's every difference between 15
+// and 16 shows under the version it wrongs, a label newer than the box's is refused on the box,
+// and android-layout leaves out what the versions judged would refuse.
+TEST_F(keymap_tool, check_judges_each_android_version) {
+    std::string standard;
+    std::string customer;
+    std::vector<int> differing;
+    for (int i = 0; i < k_generic_kl_count; i++) {
+        const generic_kl_key_t &key = k_generic_kl[i];
+        if (key.scancode > 0 && key.scancode < 256 && strcmp(key.labels[0], key.labels[1]) != 0) {
+            const char *name = key.labels[0][0] != '\0' ? key.labels[0] : key.labels[1];
+            standard += "key " + std::to_string(key.scancode) + " " + name + "\n";
+            customer += "key " + std::to_string(differing.size()) + " " + name + "\n";
+            differing.push_back(key.scancode);
+        }
+    }
+    ASSERT_GE(differing.size(), 10u);
+    ASSERT_EQ(mkdir(path("generic").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(path("box").c_str(), 0755), 0);
+    write_file("generic/orvex-ir.kl", standard);
+    write_file("generic/customer_ir_0001.kl", customer);
+    std::vector<std::string> said[2];
+    for (int v = 0; v < 2; v++) {
+        tool_run_t got = run_tool(
+            {"check", "--protocol", "nec", "--android", std::to_string(15 + v), path("generic")});
+        said[v] = lines_of(got.out);
+    }
+    for (size_t n = 0; n < differing.size(); n++) {
+        std::string place = path("generic/orvex-ir.kl") + ":" + std::to_string(n + 1) + ": ";
+        int warned = 0;
+        for (int v = 0; v < 2; v++) {
+            for (const std::string &line : said[v]) {
+                warned +=
+                    line.compare(0, place.size(), place) == 0 &&
+                    line.find("reaches Android " + std::to_string(15 + v)) != std::string::npos;
+            }
+        }
+        EXPECT_EQ(warned, 1) << "scancode " << differing[n];
+    }
+
+    // On the box its own version is judged: 33 is Android 13, which lacks VIDEO_APP_1.
+    write_file("box/orvex-ir.kl", "key 116 POWER\nkey 50 VIDEO_APP_1\n");
+    write_file("box/customer_ir_0001.kl", "key 1 POWER\nkey 2 VIDEO_APP_1\n");
+    ASSERT_EQ(property_set("ro.build.version.sdk", "33"), 0);
+    tool_run_t box = run_tool({"check", "--protocol", "nec", path("box")});
+    const std::string made = path("box/made");
+    ASSERT_EQ(mkdir(made.c_str(), 0755), 0);
+    tool_run_t written = run_tool({"android-layout", "--dir", path("box"), "--out", made});
+    host_properties_clear();
+    EXPECT_EQ(box.status, 1);
+    EXPECT_NE(box.out.find("orvex-ir.kl:2: error: \"VIDEO_APP_1\" is an Android key label since "
+                           "Android 14: Android 13 refuses this file"),
+              std::string::npos)
+        << box.out;
+    EXPECT_NE(box.out.find("(NEC from --protocol; Android 13 from ro.build.version.sdk 33)"),
+              std::string::npos)
+        << box.out;
+    EXPECT_NE(written.out.find("\"VIDEO_APP_1\" (scancode 50) not written: Android 13 lacks it, an "
+                               "Android key label since Android 14, and would refuse the file "
+                               "(--android 14 writes it)"),
+              std::string::npos)
+        << written.out;
+    // Elsewhere every version is judged unless one is named.
+    tool_run_t all = run_tool({"check", "--protocol", "nec", path("box")});
+    EXPECT_EQ(all.status, 0) << all.out;
+    EXPECT_NE(all.out.find("warning: \"VIDEO_APP_1\" is an Android key label since Android 14: "
+                           "Android 9 to 13 refuse this file"),
+              std::string::npos)
+        << all.out;
+    written = run_tool(
+        {"android-layout", "--dir", path("box"), "--android", "14", "--force", "--out", made});
+    EXPECT_EQ(written.status, 0);
+    EXPECT_NE(read_whole(made + "/orvex-ir-uinput.kl").find("key 50 VIDEO_APP_1\n"),
+              std::string::npos);
 }
 
 }  // namespace

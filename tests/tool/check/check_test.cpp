@@ -150,10 +150,12 @@ TEST_F(check_completeness, every_line_the_daemon_passes_over_is_named) {
                     if (all_taken) {
                         EXPECT_EQ(diagnostic.find("line ignored"), std::string::npos);
                     }
-                    // Only a whole, plain line of Android's is sure to say nothing else.
+                    // Of a whole, plain line of Android's the daemon's side says only a note;
+                    // the rest is Android's own reading of it.
                     if (android && line.size() < k_layout_line_size &&
                         line.find('\0') == std::string::npos) {
-                        EXPECT_EQ(diagnostic.compare(0, 6, "note: "), 0);
+                        EXPECT_TRUE(diagnostic.compare(0, 6, "note: ") == 0 ||
+                                    diagnostic.find("Android") != std::string::npos);
                     }
                 }
                 lines_checked++;
