@@ -1,13 +1,17 @@
 #include "tool/tool_run.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
 
 #include "support/log_capture.h"
 #include "tool/commands.h"
+#include "tool/files/file_calls.h"
 
 tool_run_t run_tool(std::vector<std::string> args) {
     args.insert(args.begin(), "dravoke-keymap");
@@ -48,6 +52,30 @@ std::string read_whole(const std::string &path) {
     std::stringstream text;
     text << in.rdbuf();
     return in ? text.str() : "(missing)";
+}
+
+int count_entries(const std::string &folder) {
+    int entries = -2;
+    DIR *dir = opendir(folder.c_str());
+    for (struct dirent *e = readdir(dir); e != nullptr; e = readdir(dir)) {
+        entries++;
+    }
+    closedir(dir);
+    return entries;
+}
+
+void make_theirs(const char *path) {
+    int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0 || write(fd, "theirs", 6) != 6) {
+        abort();
+    }
+    close(fd);
+}
+
+int rename_after_theirs(const char *from, const char *to) {
+    make_theirs(to);
+    reset_file_calls();
+    return g_file_calls.rename_noreplace(from, to);
 }
 
 const char k_fixture_standard[] =

@@ -26,3 +26,12 @@ extern const char k_box_standard[];
 
 // A file's whole content, "(missing)" when it cannot be read.
 std::string read_whole(const std::string &path);
+
+// Entries of a folder but "." and "..".
+int count_entries(const std::string &folder);
+
+// Someone else's file at path, 0600, holding "theirs"; the test aborts when it cannot be made.
+void make_theirs(const char *path);
+// A rename that loses the race for its name once: another file is made there, then the table of
+// the calls that name written files is reset and the real call made.
+int rename_after_theirs(const char *from, const char *to);

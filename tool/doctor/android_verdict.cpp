@@ -45,7 +45,8 @@ int judge_version(const layout_build_t *build, const delivery_t &d, int version,
         for (const android_remark_t &remark : read->remarks) {
             if (remark.verdict == k_android_refuses) {
                 *text = d.layout + ":" + std::to_string(remark.line) + ": " + remark.why +
-                        ": Android refuses this file and uses Generic.kl for every key of the device; " +
+                        ": Android refuses this file and uses Generic.kl for every key of the "
+                        "device; " +
                         verdict;
                 return 2;
             }

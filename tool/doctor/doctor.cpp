@@ -12,6 +12,7 @@
 #include "tool/check/check.h"
 #include "tool/doctor/android_verdict.h"
 #include "tool/doctor/doctor.h"
+#include "tool/doctor/selinux_verdict.h"
 #include "tool/layouts/layouts.h"
 #include "tool/options.h"
 #include "tool/print.h"
@@ -249,33 +250,11 @@ void check_selinux(doctor_t *doctor) {
     int size = klogctl(10 /* SYSLOG_ACTION_SIZE_BUFFER */, nullptr, 0);
     std::string log(size > 0 ? static_cast<size_t>(size) : 0, '\0');
     int got = size > 0 ? klogctl(3 /* SYSLOG_ACTION_READ_ALL */, &log[0], size) : -1;
-    if (got < 0) {
-        report(doctor, k_warn, "SELinux",
-               std::string("cannot read the kernel log (") + strerror(errno) +
-                   "): run as root to count denials");
-        return;
-    }
-    log.resize(static_cast<size_t>(got));
-    int denials = 0;
-    std::string first;
-    size_t at = 0;
-    while (at < log.size()) {
-        size_t end = log.find('\n', at);
-        std::string line = log.substr(at, end == std::string::npos ? std::string::npos : end - at);
-        if (line.find("avc:") != std::string::npos && line.find("denied") != std::string::npos &&
-            line.find("scontext=u:r:dravoke:") != std::string::npos) {
-            denials++;
-            first = first.empty() ? line : first;
-        }
-        at = end == std::string::npos ? log.size() : end + 1;
-    }
-    if (denials == 0) {
-        report(doctor, k_ok, "SELinux", "no denial for dravoke in the kernel log");
-    } else {
-        report(doctor, k_fail, "SELinux",
-               std::to_string(denials) +
-                   " denials for dravoke in the kernel log; the first: " + first);
-    }
+    int error = got < 0 ? errno : 0;
+    log.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    std::string text;
+    int verdict = judge_selinux_denials(log, error, &text);
+    report(doctor, static_cast<status_t>(verdict), "SELinux", text);
 }
 
 }  // namespace

@@ -12,10 +12,13 @@
 // is, its size over the limit, or the system's error.
 int read_regular_file(const std::string &path, size_t limit, std::string *text, std::string *why);
 
-// Writes text as dir/name through a temporary file in dir, synced and then renamed over the
-// name, keeping the mode of a file it replaces. Returns 0, or -1 with errno, having removed
-// the temporary file: the folder is then as it was.
-int write_file_atomically(const std::string &dir, const std::string &name, const std::string &text);
+// Writes text as dir/name through a temporary file in dir, synced and then given the name. With
+// replace it is renamed over a file of the name, keeping that file's mode; without, a file of
+// the name, even one made while writing, stays as it was and the write fails with EEXIST. A
+// new file is 0644 whatever the umask. Returns 0, or -1 with errno, having removed the
+// temporary file: the folder is then as it was.
+int write_file_atomically(const std::string &dir, const std::string &name, const std::string &text,
+                          bool replace);
 
 // Whether a file can be made and written in dir, tried with a temporary one. Returns 0, or -1
 // with errno.

@@ -74,15 +74,14 @@ int run_android_layout(const tool_options_t *options, FILE *out, FILE *err) {
     std::string out_dir = output_folder(options);
     std::string name = keyboard_layout_file();
     std::string path = out_dir + "/" + name;
-    if (!options->force && access(path.c_str(), F_OK) == 0) {
-        tool_print(out,
-                   "%s: error: exists; --force overwrites it\nandroid-layout: nothing written\n",
-                   path.c_str());
-        return 1;
-    }
-    if (write_file_atomically(out_dir, name, text) != 0) {
-        tool_print(out, "%s: error: cannot write: %s\nandroid-layout: nothing written\n",
-                   path.c_str(), strerror(errno));
+    // Looked for first, and refused by the kernel too when it appears while writing.
+    bool exists = !options->force && access(path.c_str(), F_OK) == 0;
+    if (exists || write_file_atomically(out_dir, name, text, options->force) != 0) {
+        std::string why = exists || errno == EEXIST
+                              ? "exists; --force overwrites it"
+                              : std::string("cannot write: ") + strerror(errno);
+        tool_print(out, "%s: error: %s\nandroid-layout: nothing written\n", path.c_str(),
+                   why.c_str());
         return 1;
     }
     tool_print(out, "wrote %s: %d key%s, each delivered as %s names it%s\n", path.c_str(), keys,

@@ -21,8 +21,9 @@ namespace {
 
 std::string file_text(const import_file_t &file) {
     std::string remotes;
+    // A keymap's name is the keymap's to choose: escaped, a line break in it cannot make a line.
     for (const std::string &remote : file.remotes) {
-        remotes += (remotes.empty() ? "" : ", ") + remote;
+        remotes += (remotes.empty() ? "" : ", ") + printable(remote);
     }
     std::string text = "# " + remotes + " (" + protocol_name(file.protocol) + " customer 0x" +
                        customer_code_text(file.protocol, file.customer_code) +
@@ -105,8 +106,12 @@ int write_imported_files(import_t *import, const std::string &out_dir) {
     for (const planned_file_t &planned_file : planned) {
         const import_file_t &file = *planned_file.file;
         std::string path = out_dir + "/" + planned_file.name;
-        if (write_file_atomically(out_dir, planned_file.name, file_text(file)) != 0) {
-            tool_print(out, "%s: error: cannot write: %s\n", path.c_str(), strerror(errno));
+        if (write_file_atomically(out_dir, planned_file.name, file_text(file), options->force) !=
+            0) {
+            // A file that appeared since the folder was looked at is someone's: it stays.
+            std::string why = errno == EEXIST ? "exists now, left as it is; --force overwrites it"
+                                              : std::string("cannot write: ") + strerror(errno);
+            tool_print(out, "%s: error: %s\n", path.c_str(), why.c_str());
             refused.push_back(planned_file.name);
             continue;
         }

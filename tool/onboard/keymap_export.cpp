@@ -143,8 +143,11 @@ int export_layout(const tool_options_t *options, const std::string &path,
         tool_print(out, "%s: error: exists; --force overwrites it\n", target.c_str());
         return 1;
     }
-    if (write_file_atomically(out_dir, name, keymap) != 0) {
-        tool_print(out, "%s: error: cannot write: %s\n", target.c_str(), strerror(errno));
+    if (write_file_atomically(out_dir, name, keymap, options->force) != 0) {
+        // A keymap that appeared since the look above is someone's: it stays.
+        std::string why = errno == EEXIST ? "exists now, left as it is; --force overwrites it"
+                                          : std::string("cannot write: ") + strerror(errno);
+        tool_print(out, "%s: error: %s\n", target.c_str(), why.c_str());
         return 1;
     }
     tool_print(out, "wrote %s: %d key%s (%s customer 0x%s)%s\n", target.c_str(), keys,

@@ -45,8 +45,9 @@ int write_learned(learn_t *learn) {
         find_customer_target(learn->out_dir, learn->options->dir, protocol, learn->customer_code);
     std::string why =
         !learn->options->force && !now.existing.empty() ? now.existing[0] + " exists now" : "";
-    if (why.empty() && write_file_atomically(learn->out_dir, learn->file_name, text) != 0) {
-        why = strerror(errno);
+    if (why.empty() &&
+        write_file_atomically(learn->out_dir, learn->file_name, text, learn->options->force) != 0) {
+        why = errno == EEXIST ? path + " exists now" : strerror(errno);
     }
     if (!why.empty()) {
         // The session is not lost: its lines can be copied by hand.

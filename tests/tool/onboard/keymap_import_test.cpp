@@ -11,23 +11,13 @@
 #include <vector>
 
 #include "support/daemon_fixture.h"
+#include "tool/files/file_calls.h"
 #include "tool/onboard/keytable.h"
 #include "tool/tool_run.h"
 
 namespace {
 
 using keymap_import = daemon_test;
-
-// Entries of a folder but "." and "..".
-int count_entries(const std::string &folder) {
-    int entries = -2;
-    DIR *dir = opendir(folder.c_str());
-    for (struct dirent *e = readdir(dir); e != nullptr; e = readdir(dir)) {
-        entries++;
-    }
-    closedir(dir);
-    return entries;
-}
 
 const char k_header[] = "), from the Linux keymap library by dravoke-keymap import\n";
 
@@ -64,11 +54,16 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
     write_file("c.txt", "# table old_box, type: NEC\n0x8051 KEY_POWER\n\n# more\n0x8026 KEY_UP\n");
     write_file("bad.toml", "[[protocols]]\nprotocol = \"nec\"\n[protocols.scancodes]\nx = [\n");
     write_file("bad.txt", "# table old_box, type: NEC\n0x8051 KEY_POWER extra\n");
+    write_file("named.toml",
+               "# caf\xc3\xa9\n[[protocols]]\nname = \"box\\nkey 7 POWER \xc3\xa9\"\n"
+               "protocol = \"nec\"\n[protocols.scancodes]\n0x8051 = \"KEY_POWER\"\n");
+    write_file("star.toml", "[[*protocols]]\nprotocol = \"nec\"\n");
+    write_file("nbsp.toml", "[[protocols]]\nprotocol = \"nec\" \xc2\xa0\n");
     write_file("bad_key.toml",
                "[[protocols]]\nprotocol = \"nec\"\n[protocols.scancodes]\n0x80zz = \"KEY_UP\"\n");
     // A hand-tuned file of 0x7f80 under the other digit case, in an output folder and in a
     // second standard folder; a keymap of 18 customer codes; paths that are no keymap.
-    for (const char *dir : {"out", "cased", "fresh", "std2", "dir.toml"}) {
+    for (const char *dir : {"out", "cased", "fresh", "std2", "dir.toml", "raced", "named"}) {
         ASSERT_EQ(mkdir(path(dir).c_str(), 0755), 0);
     }
     write_file("cased/customer_ir_7F80.kl", "key 81 POWER\n");
@@ -96,6 +91,8 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
     const std::string out = path("out");
     const std::string cased = path("cased");
     const std::string fresh = path("fresh");
+    const std::string raced = path("raced");
+    const std::string named = path("named");
     const std::string a_lines =
         "key 13 DPAD_CENTER\nkey 38 DPAD_UP\nkey 81 POWER\nkey 83 HOME\nkey 86 HOME\nkey 87 "
         "ENTER\n";
@@ -105,6 +102,7 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
         int status;
         std::vector<std::string> printed;  // each found in standard output or error; "!TEXT" not
         std::map<std::string, std::string> files;  // in --out; "" must not exist
+        bool race = false;  // another file takes the name between the look and the write
     } runs[] = {
         {{"--out", out, path("a.toml")},
          0,
@@ -164,6 +162,15 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
          2,
          {"bad.txt:2:1: error: expected \"SCANCODE KEY_NAME\""},
          {}},
+        {{"--out", out, path("star.toml")},
+         2,
+         {"star.toml:1:3: error: Error while parsing key: expected bare key starting character"},
+         {}},
+        {{"--out", out, path("nbsp.toml")},
+         2,
+         {"nbsp.toml:2:18: error: byte 0xc2 outside a string or a comment, where TOML allows "
+          "only ASCII"},
+         {}},
         {{"--out", out, path("bad_key.toml")},
          2,
          {"bad_key.toml:4:1: error: \"0x80zz\" is not a 32-bit scancode"},
@@ -205,6 +212,19 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
          {"--map KEY_HOMEE=HOME: KEY_HOMEE is not a Linux key name (did you mean KEY_HOME?)"},
          {}},
         {{"--map", "key_home=HOME", path("a.toml")}, 2, {"(did you mean KEY_HOME?)"}, {}},
+        // A keymap's name makes no line of the file; bytes beyond ASCII in strings and comments.
+        {{"--out", named, path("named.toml")},
+         0,
+         {},
+         {{"../named/customer_ir_7f80.kl",
+           std::string("# box\\nkey 7 POWER \\xc3\\xa9 (NEC customer 0x7f80") + k_header +
+               "key 81 POWER\n"}}},
+        {{"--out", raced, path("c.txt")},
+         1,
+         {raced + "/customer_ir_7f80.kl: error: exists now, left as it is; --force overwrites it",
+          "import: 0 files written, 0 buttons, 1 not: customer_ir_7f80.kl"},
+         {{"../raced/customer_ir_7f80.kl", "theirs"}},
+         true},
         {{path("fifo.toml")}, 2, {"fifo.toml: a FIFO, not a regular file"}, {}},
         {{path("dir.toml")}, 2, {"dir.toml: a directory, not a regular file"}, {}},
         {{"/dev/zero"}, 2, {"/dev/zero: a character device, not a regular file"}, {}},
@@ -213,7 +233,11 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
     for (const auto &run : runs) {
         std::vector<std::string> args = {"import", "--dir", std_dir};
         args.insert(args.end(), run.args.begin(), run.args.end());
+        if (run.race) {
+            g_file_calls.rename_noreplace = rename_after_theirs;
+        }
         tool_run_t got = run_tool(args);
+        reset_file_calls();
         SCOPED_TRACE(got.out + got.err);
         EXPECT_EQ(got.status, run.status);
         for (const std::string &text : run.printed) {
@@ -233,7 +257,8 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
         }
     }
     // Only the files named above: nothing half-written, no temporary file, no folder of check's.
-    for (const auto &folder : std::map<std::string, int>{{out, 9}, {cased, 1}, {fresh, 18}}) {
+    for (const auto &folder :
+         std::map<std::string, int>{{out, 9}, {cased, 1}, {fresh, 18}, {raced, 1}, {named, 1}}) {
         EXPECT_EQ(count_entries(folder.first), folder.second) << folder.first;
     }
 }
