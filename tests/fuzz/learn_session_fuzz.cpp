@@ -1,11 +1,11 @@
 // A learning session driven as learn drives it: answer lines of any bytes and presses of any
 // raw code, in any order, in a folder that already holds a file for one remote of each
-// protocol. The session must stay whole: the name asked is one of the list while it runs,
-// the remote is the first press's, and every learned line gives a learnable name a command of
-// the table's range.
-//   input: flags (1 byte: bit 0 RC5, bit 1 --force), then answer bytes, each line ended by a
-//   newline, and presses: a 0xff byte, then the raw code's customer code (2 bytes, high first)
-//   and command (1 byte)
+// protocol, with or without recognition of the library's remotes. The session must stay
+// whole: the name asked is one of the list while it runs, the remote is the first press's,
+// and every learned line gives a learnable name a command of the table's range.
+//   input: flags (1 byte: bit 0 RC5, bit 1 --force, bit 2 recognition), then answer bytes,
+//   each line ended by a newline, and presses: a 0xff byte, then the raw code's customer code
+//   (2 bytes, high first) and command (1 byte)
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -28,6 +28,8 @@ struct fixture_t {
     std::string out_dir;
     layout_build_t builds[2];  // by protocol
     std::vector<std::string> names[2];
+    tool_options_t options[2];
+    learn_t recognising[2];  // a session's start with the library's files made, made once
 };
 
 void write_file(const std::string &path, const std::string &text) {
@@ -41,8 +43,12 @@ fixture_t *g_fixture;
 
 void check_session(const learn_t &learn, int32_t protocol, int first_customer_code) {
     const std::vector<std::string> &names = g_fixture->names[protocol];
-    bool whole = learn.at <= names.size() && (learn.done || learn.at < names.size()) &&
+    // Recognition asks the names in another order, and taking a keymap leaves out its names.
+    bool whole = learn.at <= learn.names.size() && (learn.done || learn.at < learn.names.size()) &&
                  learn.customer_code == first_customer_code;
+    for (const std::string &name : learn.names) {
+        whole = whole && std::find(names.begin(), names.end(), name) != names.end();
+    }
     for (const auto &line : learn.assigned) {
         whole = whole && line.first >= 0 && line.first < k_keymap_size &&
                 std::find(names.begin(), names.end(), line.second) != names.end();
@@ -70,6 +76,15 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
             abort();
         }
         g_fixture->names[protocol] = learnable_names(&g_fixture->builds[protocol]);
+        g_fixture->options[protocol] = fuzz_options(g_fixture->dir);
+        g_fixture->options[protocol].protocols = {protocol};
+        learn_t &start = g_fixture->recognising[protocol];
+        start.options = &g_fixture->options[protocol];
+        start.build = &g_fixture->builds[protocol];
+        start.names = g_fixture->names[protocol];
+        start.customer_code = -1;
+        start.out = fuzz_output();
+        start_library_match(&start);
     }
     return 0;
 }
@@ -84,6 +99,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     options.out_dir = g_fixture->out_dir;
     options.force = (data[0] & 2) != 0;
     learn_t learn{};
+    if (data[0] & 4) {
+        learn = g_fixture->recognising[protocol];
+    }
     learn.options = &options;
     learn.build = &g_fixture->builds[protocol];
     learn.out_dir = g_fixture->out_dir;
