@@ -9,7 +9,7 @@
   Android's generic key layout);
 - android_reader_facts.cpp from the facts of each Android version's key layout reader
   (../shared/keys/android-versions): the labels, flags and keywords it accepts, with the
-  versions that accept each, and Generic.kl as the versions there ship it;
+  versions that accept each; generic_kl.cpp from Generic.kl as the versions there ship it;
 - remote_key_labels.cpp from the TSV of the Android labels of keys whose meaning on a
   remote differs from a keyboard's (the kernel's standard for IR keymaps);
 - keymap_library_index.cpp from the Linux remote keymap library (Debian's ir-keytable,
@@ -17,7 +17,9 @@
   `dravoke-keymap import` (tool/onboard/), checked against it by the tool's tests;
 - keymap_library.cpp from the same library: every keymap the receiver can take (NEC, necx,
   nec32, RC5, and "unknown" ones whose scancodes are command bytes), with each scancode's
-  Linux key and the line it stands on, for import and learn on a box without the library.
+  Linux key and the line it stands on, for import and learn on a box without the library;
+  their keys in keymap_library_nec.cpp, keymap_library_rc5.cpp and
+  keymap_library_commands.cpp, one file a protocol family.
 
 The tables are checked in, so that a build needs none of these sources.
 """
@@ -136,15 +138,6 @@ def write_android_versions(folder):
         '    {"%s", "%s", %d, %d},\n' % (r["context"], r["keyword"], version_number(r["first_version"]),
                                        version_number(r["last_version"]) if r["last_version"] else 0)
         for r in sorted(facts(os.path.join(folder, "keywords.tsv")), key=lambda r: (r["context"], r["keyword"])))
-    generic = facts(os.path.join(folder, "generic-kl.tsv"))
-    generic_versions = [c for c in generic[0].keys() if c != "scancode"]
-
-    def label(cell):
-        return cell.split(" ")[0]
-
-    generic_rows = "".join(
-        "    {%d, {%s}},\n" % (int(r["scancode"], 0), ", ".join('"%s"' % label(r[v]) for v in generic_versions))
-        for r in sorted(generic, key=lambda r: int(r["scancode"], 0)))
     return (first_line("../shared/keys/android-versions") +
             '#include "tool/tables/tables.h"\n\n'
             "// The Android versions whose key layout reader is known here.\n"
@@ -163,10 +156,24 @@ def write_android_versions(folder):
             "// The words the reader compares against, by where it meets them: a line's first word\n"
             "// (line), or a word within a key, led or axis line.\n"
             "const android_keyword_t k_android_keywords[] = {\n" + keywords + "};\n"
-            "const int k_android_keyword_count = sizeof(k_android_keywords) / sizeof(k_android_keywords[0]);\n\n"
+            "const int k_android_keyword_count = sizeof(k_android_keywords) / sizeof(k_android_keywords[0]);\n")
+
+
+def write_generic_kl(folder):
+    generic = facts(os.path.join(folder, "generic-kl.tsv"))
+    versions = [c for c in generic[0].keys() if c != "scancode"]
+
+    def label(cell):
+        return cell.split(" ")[0]
+
+    rows = "".join(
+        "    {%d, {%s}},\n" % (int(r["scancode"], 0), ", ".join('"%s"' % label(r[v]) for v in versions))
+        for r in sorted(generic, key=lambda r: int(r["scancode"], 0)))
+    return (first_line("../shared/keys/android-versions/generic-kl.tsv") +
+            '#include "tool/tables/tables.h"\n\n'
             "// Generic.kl's label for each scancode it maps, as these versions ship it (\"\": unmapped).\n"
             "const int k_generic_kl_versions[k_generic_kl_version_count] = {%s};\n"
-            "const generic_kl_key_t k_generic_kl[] = {\n" % ", ".join(generic_versions) + generic_rows + "};\n"
+            "const generic_kl_key_t k_generic_kl[] = {\n" % ", ".join(versions) + rows + "};\n"
             "const int k_generic_kl_count = sizeof(k_generic_kl) / sizeof(k_generic_kl[0]);\n")
 
 
@@ -238,8 +245,15 @@ def keymap_protocols(text):
     return tables
 
 
+# The files the library's keys are written to, one a protocol family.
+KEYMAP_FILES = {"nec": "keymap_library_nec.cpp", "rc5": "keymap_library_rc5.cpp",
+                "unknown": "keymap_library_commands.cpp"}
+
+
 def write_keymaps(library):
-    arrays = []
+    """keymap_library.cpp, the keymaps in the file's order, and a file of their keys for each
+    protocol family."""
+    arrays = {protocol: [] for protocol in KEYMAP_FILES}
     rows = []
     for file in sorted(os.listdir(library)):
         if not file.endswith(".toml"):
@@ -260,16 +274,22 @@ def write_keymaps(library):
                 continue
             assert sorted(scancodes) == sorted(k[0] for k in keys), file
             array = "k_%s_%d" % (re.sub(r"\W", "_", name), index)
-            arrays.append("const library_key_t %s[] = {\n%s};\n" % (
-                array, "".join('    {0x%x, "%s", %d},\n' % k for k in keys)))
+            arrays[protocol].append((array, "".join('    {0x%x, "%s", %d},\n' % k for k in keys)))
             rows.append('    {"%s", "%s", "%s", %d, %s, %d},\n' % (name, protocol, variant, line, array, len(keys)))
-    return (first_line(library + " (ir-keytable)") +
-            '#include "tool/tables/tables.h"\n\nnamespace {\n\n' + "\n".join(arrays) +
-            "\n}  // namespace\n\n"
-            "// The keymaps of the Linux keymap library that the receiver can take, by name, each\n"
-            "// protocol in the file's order: facts only, for import and learn without the library.\n"
-            "const library_keymap_t k_library_keymaps[] = {\n" + "".join(rows) + "};\n"
-            "const int k_library_keymap_count = sizeof(k_library_keymaps) / sizeof(k_library_keymaps[0]);\n")
+    source = first_line(library + " (ir-keytable)") + '#include "tool/tables/tables.h"\n\n'
+    outputs = {}
+    for protocol, name in KEYMAP_FILES.items():
+        outputs[name] = (source + "// The keys of the library's keymaps of protocol %s.\n" % protocol +
+                         "\n".join("extern const library_key_t %s[] = {\n%s};\n" % a for a in arrays[protocol]))
+    declared = "".join("extern const library_key_t %s[];\n" % a[0]
+                       for protocol in KEYMAP_FILES for a in arrays[protocol])
+    outputs["keymap_library.cpp"] = (
+        source + "// Each keymap's keys, in the file of its protocol.\n" + declared + "\n"
+        "// The keymaps of the Linux keymap library that the receiver can take, by name, each\n"
+        "// protocol in the file's order: facts only, for import and learn without the library.\n"
+        "const library_keymap_t k_library_keymaps[] = {\n" + "".join(rows) + "};\n"
+        "const int k_library_keymap_count = sizeof(k_library_keymaps) / sizeof(k_library_keymaps[0]);\n")
+    return outputs
 
 
 def main():
@@ -287,13 +307,14 @@ def main():
         "android_key_labels.cpp": write_labels(
             args.labels, "k_android_labels", "Linux key code -> the label Android's generic key layout gives it"),
         "android_reader_facts.cpp": write_android_versions(args.versions),
+        "generic_kl.cpp": write_generic_kl(args.versions),
         "remote_key_labels.cpp": write_labels(
             args.meanings, "k_remote_labels",
             "Linux key code -> the Android label of the key's meaning on a remote, where the generic\n"
             "// layout gives a keyboard's meaning or none"),
         "keymap_library_index.cpp": write_library(args.library),
-        "keymap_library.cpp": write_keymaps(args.library),
     }
+    outputs.update(write_keymaps(args.library))
     for name, text in outputs.items():
         path = os.path.join(TABLES, name)
         with open(path, "w") as f:
