@@ -46,6 +46,8 @@ unsigned android_versions(int first, int last);
 // "Android 15", "Android 9 to 13", "Android 9, 10 and 14 to 16"; plain "Android" for every
 // version known here.
 std::string android_versions_text(unsigned versions);
+// A verb as versions take it: "refuse" for several, "refuses" for one or for Android as a whole.
+std::string android_verb(unsigned versions, const std::string &verb);
 // "since Android 14", "in Android 12 only": the versions that take a word.
 std::string android_since_text(int first, int last);
 // The Android version of an SDK level (ro.build.version.sdk: 28 is 9, 32 is 12L, read as

@@ -63,6 +63,11 @@ std::string android_versions_text(unsigned versions) {
     return text;
 }
 
+std::string android_verb(unsigned versions, const std::string &verb) {
+    bool one = (versions & (versions - 1)) == 0 || android_versions_text(versions) == "Android";
+    return one ? verb + "s" : verb;
+}
+
 int android_version_of_sdk(int sdk) {
     for (const auto &entry : k_sdk_versions) {
         if (entry.sdk == sdk) {

@@ -23,14 +23,9 @@ std::string shown_name(const std::string &layout, const std::string &dir) {
     return layout == dir + "/" + keyboard_layout_file() ? keyboard_layout_file() : layout;
 }
 
-// Whether versions are named in the singular: one version, or Android as a whole.
-bool singular(unsigned versions) {
-    return (versions & (versions - 1)) == 0 || android_versions_text(versions) == "Android";
-}
-
 // "Android 9 to 13 refuse", "Android 15 refuses".
 std::string versions_refuse(unsigned versions) {
-    return android_versions_text(versions) + (singular(versions) ? " refuses" : " refuse");
+    return android_versions_text(versions) + " " + android_verb(versions, "refuse");
 }
 
 void add_remarks(report_t *report, const tool_options_t *options, const std::string &path,
@@ -54,8 +49,7 @@ void add_remarks(report_t *report, const tool_options_t *options, const std::str
         severity_t severity = k_warning;
         if (verdict == k_android_refuses) {
             what = ": " + versions_refuse(versions) + " this file and " +
-                   (singular(versions) ? "uses" : "use") +
-                   " Generic.kl for every key of the device";
+                   android_verb(versions, "use") + " Generic.kl for every key of the device";
             // The newest version judged refusing too makes it an error; else it holds for some.
             int first;
             int last;
@@ -82,7 +76,7 @@ std::string undeliverable(const std::string &name, unsigned versions) {
         return "";
     }
     return "no layout can deliver \"" + name + "\" on " + android_versions_text(lacking) +
-           ", which " + (singular(lacking) ? "lacks" : "lack") + " the label";
+           ", which " + android_verb(lacking, "lack") + " the label";
 }
 
 void warn_delivery(report_t *report, const layout_build_t *build, const delivery_t &d, int scancode,
@@ -141,18 +135,17 @@ void check_android(report_t *report, const layout_build_t *build, const tool_opt
     unsigned guessed = 0;  // versions judged through a Generic.kl not known here
     for (int scancode : d.reached) {
         // Versions that deliver alike are said once.
-        std::map<std::tuple<std::string, int, bool>, unsigned> keys;
-        std::map<std::tuple<std::string, int, bool>, android_key_t> key_of;
+        std::map<std::tuple<std::string, int, bool>, std::pair<android_key_t, unsigned>> keys;
         for (int version = d.first; version <= d.last; version++) {
             android_key_t got = delivered(d, version, scancode);
-            auto outcome = std::make_tuple(got.label, got.route, got.lacking);
-            keys[outcome] |= 1u << version;
-            key_of[outcome] = got;
+            auto &alike = keys[std::make_tuple(got.label, got.route, got.lacking)];
+            alike.first = got;
+            alike.second |= 1u << version;
             guessed |= got.known ? 0 : 1u << version;
         }
         for (const auto &entry : keys) {
-            if (std::get<0>(entry.first) != build->base[scancode].name) {
-                warn_delivery(report, build, d, scancode, key_of[entry.first], entry.second);
+            if (entry.second.first.label != build->base[scancode].name) {
+                warn_delivery(report, build, d, scancode, entry.second.first, entry.second.second);
             }
         }
     }

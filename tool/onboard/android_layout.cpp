@@ -50,8 +50,7 @@ int run_android_layout(const tool_options_t *options, FILE *out, FILE *err) {
         if (label) {
             // A label of other versions: written only for those that take it.
             unsigned lacking = android_versions(oldest, newest) & ~android_versions(first, last);
-            bool one = (lacking & (lacking - 1)) == 0;
-            why = android_versions_text(lacking) + (one ? " lacks" : " lack") +
+            why = android_versions_text(lacking) + " " + android_verb(lacking, "lack") +
                   " it, an Android key label " + android_since_text(first, last) +
                   ", and would refuse the file (--android " + std::to_string(first) + " writes it)";
         } else {

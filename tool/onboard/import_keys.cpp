@@ -36,15 +36,12 @@ std::string standard_name_of(import_t *import, const std::string &key, const std
     const char *label = android_label(code);
     const char *meaning = remote_label(code);
     const char *name = imported_name(import->build, code);
-    if (name != nullptr && name == label) {
-        return label;
-    }
     if (name != nullptr) {
-        if (import->meanings_told.insert(key).second && import->out != nullptr) {
+        if (name != label && import->meanings_told.insert(key).second && import->out != nullptr) {
             tool_print(import->out, "%s: note: %s written as %s, its meaning on a remote\n",
                        origin.c_str(), key.c_str(), meaning);
         }
-        return meaning;
+        return name;
     }
     // A key that none of them places is named with both of its labels.
     std::string lacks = std::string(", which ") + k_standard_layout_file + " lacks";
