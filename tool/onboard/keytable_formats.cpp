@@ -171,40 +171,55 @@ int read_toml(const toml::table &root, keytable_t *table, keytable_error_t *erro
     return 0;
 }
 
-// TOML allows bytes above 0x7f only in strings and comments. toml++ 3.3 meets one elsewhere
-// with undefined behaviour (an unreachable branch of its whitespace test), so such a keymap is
-// refused before it reads it. The strings and comments are followed as TOML delimits them;
-// where a keymap is not valid TOML before the byte, toml++ stops at that first.
-int find_byte_beyond_ascii(const std::string &text, keytable_error_t *error) {
+// TOML allows bytes above 0x7f in strings and comments. toml++ 3.3 tests every character of a
+// key, and the characters after a bare value or a line-ending backslash, against Unicode's
+// whitespace with an unreachable branch: undefined behaviour for most such bytes. So it is given
+// them only where it merely copies them: in comments and in one-line strings right after an "=".
+// A keymap holding one elsewhere is refused before it reads it. Strings and comments are
+// followed as TOML delimits them; where a keymap is not valid TOML before the byte, toml++ stops
+// at that first.
+int find_byte_toml_mishandles(const std::string &text, keytable_error_t *error) {
     enum { k_bare, k_comment, k_basic, k_literal, k_long_basic, k_long_literal } in = k_bare;
     int line = 1;
     size_t line_start = 0;
+    bool after_equals = false;  // the last character outside strings and comments was "="
+    bool value = false;         // the string being read is a value, after an "="
     for (size_t at = 0; at < text.size(); at++) {
         unsigned char c = static_cast<unsigned char>(text[at]);
         char quote = in == k_basic || in == k_long_basic ? '"' : '\'';
         bool triple = text.compare(at, 3, std::string(3, static_cast<char>(c))) == 0;
+        bool one_line_value = value && (in == k_basic || in == k_literal);
         if (c == '\n') {
             line++;
             line_start = at + 1;
             in = in == k_long_basic || in == k_long_literal ? in : k_bare;
-        } else if (in == k_bare && c >= 0x80) {
+            after_equals = false;
+        } else if (c >= 0x80 && in != k_comment && !one_line_value) {
             // Columns count characters: UTF-8 continuation bytes are part of the one before.
             int column = 1;
             for (size_t i = line_start; i < at; i++) {
                 column += (static_cast<unsigned char>(text[i]) & 0xc0) != 0x80;
             }
-            char why[96];
+            char why[128];
             snprintf(why, sizeof(why),
-                     "byte 0x%02x outside a string or a comment, where TOML allows only ASCII", c);
+                     in == k_bare ? "byte 0x%02x outside a string or a comment, where TOML allows "
+                                    "only ASCII"
+                                  : "byte 0x%02x in a key, an array or a multi-line string: beyond "
+                                    "ASCII, only comments and one-line values are read here",
+                     c);
             return fail(error, line, column, why);
         } else if (in == k_bare && (c == '#' || c == '"' || c == '\'')) {
             in = c == '#' ? k_comment
                  : triple ? (c == '"' ? k_long_basic : k_long_literal)
                           : (c == '"' ? k_basic : k_literal);
+            value = after_equals;
+            after_equals = false;
             at += triple ? 2 : 0;
+        } else if (in == k_bare && c != ' ' && c != '\t') {
+            after_equals = c == '=';
         } else if ((in == k_basic || in == k_long_basic) && c == '\\' && at + 1 < text.size() &&
-                   text[at + 1] != '\n') {
-            at++;  // an escaped character, a quote among them
+                   text[at + 1] != '\n' && static_cast<unsigned char>(text[at + 1]) < 0x80) {
+            at++;  // an escaped character, a quote among them; a byte beyond ASCII is looked at
         } else if ((in == k_basic || in == k_literal) && c == quote) {
             in = k_bare;
         } else if ((in == k_long_basic || in == k_long_literal) && c == quote && triple) {
@@ -221,7 +236,7 @@ int find_byte_beyond_ascii(const std::string &text, keytable_error_t *error) {
 
 int parse_toml(const std::string &text, const std::string &path, keytable_t *table,
                keytable_error_t *error) {
-    if (find_byte_beyond_ascii(text, error) != 0) {
+    if (find_byte_toml_mishandles(text, error) != 0) {
         return -1;
     }
     // Debian's toml++ is built with exceptions; a build without them gets a result to test.

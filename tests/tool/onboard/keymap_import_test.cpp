@@ -59,6 +59,11 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
                "protocol = \"nec\"\n[protocols.scancodes]\n0x8051 = \"KEY_POWER\"\n");
     write_file("star.toml", "[[*protocols]]\nprotocol = \"nec\"\n");
     write_file("nbsp.toml", "[[protocols]]\nprotocol = \"nec\" \xc2\xa0\n");
+    write_file("after_value.toml", "[[protocols]]\nname = 0x30\"caf\xc3\xa9\"\n");
+    write_file("quoted_key.toml",
+               "[[protocols]]\nprotocol = \"nec\"\n[protocols.scancodes]\n"
+               "\"0x80\xc3\xa9\" = \"KEY_UP\"\n");
+    write_file("long.toml", "[[protocols]]\nname = \"\"\"a\\\n\\\xc3\xa9\"\"\"\n");
     write_file("bad_key.toml",
                "[[protocols]]\nprotocol = \"nec\"\n[protocols.scancodes]\n0x80zz = \"KEY_UP\"\n");
     // A hand-tuned file of 0x7f80 under the other digit case, in an output folder and in a
@@ -171,6 +176,14 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
          {"nbsp.toml:2:18: error: byte 0xc2 outside a string or a comment, where TOML allows "
           "only ASCII"},
          {}},
+        // toml++ tests a key's characters, and those after a value, against Unicode's spaces
+        // with undefined behaviour: a byte beyond ASCII only in a comment or a one-line value.
+        {{"--out", out, path("after_value.toml")},
+         2,
+         {"after_value.toml:2:16: error: byte 0xc3 in a key, an array or a multi-line string"},
+         {}},
+        {{"--out", out, path("quoted_key.toml")}, 2, {"quoted_key.toml:4:6: error: byte 0xc3"}, {}},
+        {{"--out", out, path("long.toml")}, 2, {"long.toml:3:2: error: byte 0xc3"}, {}},
         {{"--out", out, path("bad_key.toml")},
          2,
          {"bad_key.toml:4:1: error: \"0x80zz\" is not a 32-bit scancode"},
