@@ -96,3 +96,25 @@ void run_standby_from_kernel_only();  // cases_hardening.cpp
 void run_second_receiver_takes_over();
 void run_inotify_overflow();
 void run_other_devices_uevents();  // cases_other_uevents.cpp
+
+// One step of a learning session, then the line learn answers with (null: none awaited).
+enum learn_action_t {
+    k_press,   // a button of a remote (customer, command) pressed, repeated and released
+    k_hold,    // pressed and held
+    k_answer,  // a line on standard input
+    k_pause,   // learn stopped, so that what follows queues up for it
+    k_resume,
+    k_replug,  // the receiver goes and returns
+};
+struct learn_step_t {
+    learn_action_t action;
+    uint32_t customer;
+    uint32_t command;
+    const char *answer;
+    const char *reply;
+};
+
+// Starts learn with args after "learn", drives it through the steps, ends its input and
+// waits for it to end. Returns "" when every reply came, else what did not.
+std::string drive_learn(daemon_t *learn, const std::vector<std::string> &args, source_t *receiver,
+                        const std::vector<learn_step_t> &steps);

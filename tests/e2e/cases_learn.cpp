@@ -19,28 +19,11 @@ int count_of(const std::string &text, const std::string &part) {
     return count;
 }
 
-// One step of a learning session, then the line learn answers with (null: none awaited).
-enum learn_action_t {
-    k_press,   // a button of a remote (customer, command) pressed, repeated and released
-    k_hold,    // pressed and held
-    k_answer,  // a line on standard input
-    k_pause,   // learn stopped, so that what follows queues up for it
-    k_resume,
-    k_replug,  // the receiver goes and returns
-};
-struct learn_step_t {
-    learn_action_t action;
-    uint32_t customer;
-    uint32_t command;
-    const char *answer;
-    const char *reply;
-};
-
 // The learned remote 0x0707, whose code the Linux library knows.
 constexpr uint32_t k_learned = 0x0707;
 
-// Starts learn with args after "learn", drives it through the steps, ends its input and
-// waits for it to end. Returns "" when every reply came, else what did not.
+}  // namespace
+
 std::string drive_learn(daemon_t *learn, const std::vector<std::string> &args, source_t *receiver,
                         const std::vector<learn_step_t> &steps) {
     std::vector<std::string> command = {k_keymap_tool_path, "learn"};
@@ -86,8 +69,6 @@ std::string drive_learn(daemon_t *learn, const std::vector<std::string> &args, s
     wait_exit(learn, 10000);
     return failed_at;
 }
-
-}  // namespace
 
 void run_learn_case() {
     use_nec_layouts();

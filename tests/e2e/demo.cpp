@@ -12,7 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "e2e.h"
+#include "cases.h"
 
 namespace {
 
@@ -183,50 +183,25 @@ void show_import(daemon_t *daemon, int *keyboard, const source_t *receiver) {
           0x53, 80);
 }
 
-struct learn_step_t {
-    uint32_t command;  // 0: type the answer
-    const char *answer;
-    const char *reply;  // what learn prints once it has taken the step
-};
-
-// Runs learn beside the daemon, pressing the remote's buttons and typing answers as it asks,
-// then prints what it said and returns the file it wrote.
-// Each session has its own output file, so that no prompt of another is taken for its own.
-std::string run_learn(const char *tag, const source_t *receiver, uint32_t customer,
-                      const char *flag, const std::vector<learn_step_t> &steps) {
+// Runs learn beside the daemon through the steps, then prints what it said and returns the
+// file it wrote.
+std::string run_learn(source_t *receiver, uint32_t customer, const std::vector<std::string> &args,
+                      const std::vector<learn_step_t> &steps) {
     const char *dir = "/tmp/demo-learned";
     mkdir(dir, 0755);
-    std::vector<std::string> command = {k_keymap_tool_path, "learn", "--out", dir};
-    if (flag != nullptr) {
-        command.push_back(flag);
-    }
-    int answers[2];
+    std::vector<std::string> all = {"--out", dir};
+    all.insert(all.end(), args.begin(), args.end());
     daemon_t learn;
-    if (pipe2(answers, O_CLOEXEC) != 0 || start_command(&learn, tag, command, answers[0]) != 0) {
-        printf("demo: cannot start learn\n");
-        return "";
+    std::string failed_at = drive_learn(&learn, all, receiver, steps);
+    if (!failed_at.empty()) {
+        printf("demo: learn did not get past %s\n", failed_at.c_str());
     }
-    close(answers[0]);
-    for (const auto &step : steps) {
-        if (step.command != 0) {
-            send_raw(receiver, nec_raw(customer, step.command, true));
-            send_raw(receiver, nec_raw(customer, step.command, false));
-        } else if (write(answers[1], step.answer, strlen(step.answer)) < 0) {
-            break;
-        }
-        if (!wait_file_has(learn.out_path, step.reply, 5000)) {
-            printf("demo: learn did not say \"%s\"\n", step.reply);
-            break;
-        }
-    }
-    close(answers[1]);
-    wait_exit(&learn, 5000);
     stop_daemon(&learn);
     std::string shown;
-    for (size_t i = 1; i < command.size(); i++) {
-        shown += " " + command[i];
+    for (const std::string &arg : all) {
+        shown += " " + arg;
     }
-    printf("\n$ %s%s\n%s%s(exit status %d)\n", k_keymap_tool_path, shown.c_str(),
+    printf("\n$ %s learn%s\n%s%s(exit status %d)\n", k_keymap_tool_path, shown.c_str(),
            read_file(learn.err_path).c_str(), read_file(learn.out_path).c_str(), learn.status);
     char file[64];
     snprintf(file, sizeof(file), "%s/customer_ir_%04x.kl", dir, customer);
@@ -235,32 +210,30 @@ std::string run_learn(const char *tag, const source_t *receiver, uint32_t custom
 
 // A remote without a file: learn recognises one of the library in a few presses, and asks
 // for each standard name in turn of any other.
-void show_learn(daemon_t *daemon, int *keyboard, const source_t *receiver) {
+void show_learn(daemon_t *daemon, int *keyboard, source_t *receiver) {
     printf(
         "\n>>> A remote without a file (NEC customer 0x3cc3) that the library gives by its\n"
         "    commands alone, so import cannot write it: learn asks first for the names that\n"
         "    tell the library's remotes apart, and offers the whole remote once the presses\n"
         "    fit one. Pressed on it: command 15 for VOLUME_UP, 10 for POWER, 21 for DPAD_UP;\n"
         "    then Enter (take them) and q\n");
-    std::string recognised = run_learn("demo-recognise", receiver, 0x3cc3, nullptr,
-                                       {{0, "", "press VOLUME_UP"},
-                                        {15, "", "VOLUME_UP: command"},
-                                        {10, "", "POWER: command"},
-                                        {21, "", "take them? [Y/n]"},
-                                        {0, "\n", "took "},
-                                        {0, "q\n", "finished"}});
+    std::string recognised = run_learn(receiver, 0x3cc3, {},
+                                       {{k_press, 0x3cc3, 15, nullptr, "VOLUME_UP: command"},
+                                        {k_press, 0x3cc3, 10, nullptr, "POWER: command"},
+                                        {k_press, 0x3cc3, 21, nullptr, "take them? [Y/n]"},
+                                        {k_answer, 0, 0, "\n", "took "},
+                                        {k_answer, 0, 0, "q\n", "finished"}});
     printf(
         "\n>>> Another remote without a file (NEC customer 0x0707): with --no-library, learn\n"
         "    asks for each name of the standard layout in turn, and says which library remote\n"
         "    shares its code. Pressed on it: command 10 for POWER, 11 for DPAD_UP; then Enter\n"
         "    (skip DPAD_DOWN), command 12 for DPAD_LEFT, and q\n");
-    std::string learned = run_learn("demo-learn", receiver, 0x0707, "--no-library",
-                                    {{0, "", "press POWER"},
-                                     {10, "", "POWER: command"},
-                                     {11, "", "DPAD_UP: command"},
-                                     {0, "\n", "DPAD_DOWN: skipped"},
-                                     {12, "", "DPAD_LEFT: command"},
-                                     {0, "q\n", "finished"}});
+    std::string learned = run_learn(receiver, 0x0707, {"--no-library"},
+                                    {{k_press, 0x0707, 10, nullptr, "POWER: command"},
+                                     {k_press, 0x0707, 11, nullptr, "DPAD_UP: command"},
+                                     {k_answer, 0, 0, "\n", "DPAD_DOWN: skipped"},
+                                     {k_press, 0x0707, 12, nullptr, "DPAD_LEFT: command"},
+                                     {k_answer, 0, 0, "q\n", "finished"}});
     printf("\n>>> Both installed as learn says, and the daemon restarted:\n");
     for (const auto &[name, text] : {std::make_pair("customer_ir_3cc3.kl", recognised),
                                      std::make_pair("customer_ir_0707.kl", learned)}) {
