@@ -41,9 +41,7 @@ TEST(android_reader, reads_each_rule_as_each_version_does) {
         {"key 1 UNKNOWN\n", 14, 0, k_loads, "", 1, "UNKNOWN"},
         {"key 1 VIDEO_APP_1\n", 13, 1, k_android_refuses, "since Android 14", 0, ""},
         {"key 1 F13\n", 15, 1, k_android_refuses,
-         "\"F13\" is an Android key label since "
-         "Android 16",
-         0, ""},
+         "\"F13\" is an Android key label since Android 16", 0, ""},
         {"key 1 KEYCODE_BACK\n", 16, 1, k_android_refuses, "is not an Android key label", 0, ""},
         // Flags by version, and a flag given twice.
         {"key 116 POWER WAKE\n", 10, 1, k_android_refuses,
