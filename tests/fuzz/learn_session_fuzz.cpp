@@ -18,7 +18,7 @@
 #include "receiver/raw_code.h"
 #include "support/log_capture.h"
 #include "tool/layouts/layouts.h"
-#include "tool/onboard/learn_session.h"
+#include "tool/learn/learn_session.h"
 #include "tool_fuzz_fixture.h"
 
 namespace {

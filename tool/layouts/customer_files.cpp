@@ -1,4 +1,4 @@
-#include "tool/onboard/customer_files.h"
+#include "tool/layouts/customer_files.h"
 
 #include <dirent.h>
 

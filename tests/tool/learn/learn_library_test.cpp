@@ -12,9 +12,9 @@
 
 #include "core/protocol.h"
 #include "support/daemon_fixture.h"
+#include "tool/import/keytable.h"
 #include "tool/layouts/layouts.h"
-#include "tool/onboard/keytable.h"
-#include "tool/onboard/learn_session.h"
+#include "tool/learn/learn_session.h"
 #include "tool/tool_run.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "tool/onboard/learn_session.h"
-#include "tool/onboard/library_match.h"
+#include "tool/learn/learn_session.h"
+#include "tool/learn/library_match.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <string.h>
 
 #include "tool/layouts/layouts.h"
-#include "tool/onboard/standard_build.h"
+#include "tool/layouts/standard_build.h"
 #include "tool/options.h"
 #include "tool/print.h"
 

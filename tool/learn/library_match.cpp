@@ -1,6 +1,6 @@
 // Recognising a remote of the Linux keymap library from a few presses, so that learn asks for
 // the buttons that tell the library's remotes apart and then offers the whole layout.
-#include "tool/onboard/library_match.h"
+#include "tool/learn/library_match.h"
 
 #include <algorithm>
 #include <iterator>
@@ -8,9 +8,9 @@
 #include <utility>
 
 #include "core/protocol.h"
-#include "tool/onboard/import.h"
-#include "tool/onboard/keytable.h"
-#include "tool/onboard/learn_session.h"
+#include "tool/import/import_files.h"
+#include "tool/import/keytable.h"
+#include "tool/learn/learn_session.h"
 #include "tool/print.h"
 
 namespace {

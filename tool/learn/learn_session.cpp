@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "keymap/keymap.h"
+#include "tool/layouts/customer_files.h"
 #include "tool/layouts/layouts.h"
+#include "tool/learn/learn_session.h"
 #include "tool/live/live.h"
-#include "tool/onboard/customer_files.h"
-#include "tool/onboard/learn_session.h"
 #include "tool/print.h"
 
 namespace {
