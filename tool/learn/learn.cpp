@@ -157,7 +157,7 @@ int run_learn(const tool_options_t *options, FILE *out, FILE *err) {
     }
     use_layouts(build.get());
     if (!options->no_library) {
-        start_library_match(&learn);
+        start_library_match(&learn.match, learn.build, learn.options, learn.names, learn.out);
     }
 
     // Standard input in the slot of the daemon's uevent socket, which the tool does not use.

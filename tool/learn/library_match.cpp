@@ -3,14 +3,12 @@
 #include "tool/learn/library_match.h"
 
 #include <algorithm>
-#include <iterator>
 #include <map>
 #include <utility>
 
 #include "core/protocol.h"
 #include "tool/import/import_files.h"
 #include "tool/import/keytable.h"
-#include "tool/learn/learn_session.h"
 #include "tool/print.h"
 
 namespace {
@@ -34,10 +32,9 @@ void import_commands(import_t *import, int32_t protocol, const keytable_t &table
     }
 }
 
-bool agrees(const learn_t *learn, const library_candidate_t &candidate) {
-    const library_match_t &match = learn->match;
-    if (candidate.customer_code >= 0 && learn->customer_code >= 0 &&
-        candidate.customer_code != learn->customer_code) {
+bool agrees(const library_match_t &match, int customer_code, const library_candidate_t &candidate) {
+    if (candidate.customer_code >= 0 && customer_code >= 0 &&
+        candidate.customer_code != customer_code) {
         return false;
     }
     for (const auto &press : match.pressed) {
@@ -75,11 +72,12 @@ bool offer_reached(const library_match_t &match, const std::vector<size_t> &left
     return !left.empty() && presses >= needed;
 }
 
-void start_library_match(learn_t *learn) {
-    library_match_t &match = learn->match;
-    int32_t protocol = learn->build->protocol;
+void start_library_match(library_match_t *match, const layout_build_t *build,
+                         const tool_options_t *options, const std::vector<std::string> &names,
+                         FILE *out) {
+    int32_t protocol = build->protocol;
     // Named quietly, exactly as import names them.
-    import_t import = {learn->build, learn->options, {}, {}, nullptr, 0, {}};
+    import_t import = {build, options, {}, {}, nullptr, 0, {}};
     std::map<std::pair<int, std::map<int, std::string>>, size_t> seen;
     std::map<std::map<int, std::string>, size_t> files;
     for (const keytable_t &table : library_keymaps()) {
@@ -102,58 +100,56 @@ void start_library_match(learn_t *learn) {
             auto key = std::make_pair(file.customer_code, lines);
             auto same = seen.find(key);
             if (same != seen.end()) {
-                match.candidates[same->second].remotes.push_back(table.name);
+                match->candidates[same->second].remotes.push_back(table.name);
                 continue;
             }
-            seen[key] = match.candidates.size();
+            seen[key] = match->candidates.size();
             library_candidate_t candidate = {{table.name}, file.customer_code, lines, {}, 0};
-            candidate.command_of.assign(learn->names.size(), -1);
+            candidate.command_of.assign(names.size(), -1);
             for (auto line = lines.rbegin(); line != lines.rend(); line++) {
-                auto name = std::find(learn->names.begin(), learn->names.end(), line->second);
-                if (name != learn->names.end()) {
-                    candidate.command_of[static_cast<size_t>(name - learn->names.begin())] =
-                        line->first;
+                auto name = std::find(names.begin(), names.end(), line->second);
+                if (name != names.end()) {
+                    candidate.command_of[static_cast<size_t>(name - names.begin())] = line->first;
                 }
             }
             auto same_lines = files.insert({lines, files.size()}).first;
             candidate.file = same_lines->second;
-            match.candidates.push_back(candidate);
+            match->candidates.push_back(candidate);
         }
         import.files.clear();
     }
-    for (size_t index = 0; index < match.candidates.size(); index++) {
-        match.left.push_back(index);
+    for (size_t index = 0; index < match->candidates.size(); index++) {
+        match->left.push_back(index);
     }
-    for (size_t n = 0; n < learn->names.size(); n++) {
-        match.name_index[learn->names[n]] = n;
+    for (size_t n = 0; n < names.size(); n++) {
+        match->name_index[names[n]] = n;
     }
-    match.on = !match.candidates.empty();
-    if (match.on) {
-        tool_print(learn->out,
+    match->on = !match->candidates.empty();
+    if (match->on) {
+        tool_print(out,
                    "recognising the remote among %zu of the Linux keymap library: the names "
                    "that tell them apart come first (--no-library: in order)\n",
-                   remotes_left(match).size());
+                   remotes_left(*match).size());
     }
 }
 
-void match_evidence(learn_t *learn) {
-    library_match_t &match = learn->match;
-    if (!match.on) {
+void match_evidence(library_match_t *match, int customer_code, FILE *out) {
+    if (!match->on) {
         return;
     }
-    match.left.clear();
-    for (size_t index = 0; index < match.candidates.size(); index++) {
-        if (agrees(learn, match.candidates[index])) {
-            match.left.push_back(index);
+    match->left.clear();
+    for (size_t index = 0; index < match->candidates.size(); index++) {
+        if (agrees(*match, customer_code, match->candidates[index])) {
+            match->left.push_back(index);
         }
     }
-    if (match.left.empty()) {
-        tool_print(learn->out,
+    if (match->left.empty()) {
+        tool_print(out,
                    "fits no remote of the Linux keymap library: learning goes on name by name\n");
-        match.on = false;
+        match->on = false;
         return;
     }
-    std::vector<std::string> names = remotes_left(match);
+    std::vector<std::string> names = remotes_left(*match);
     std::string list;
     const size_t k_named = 3;
     for (size_t i = 0; i < names.size() && i < k_named; i++) {
@@ -162,57 +158,23 @@ void match_evidence(learn_t *learn) {
     if (names.size() > k_named) {
         list += " and " + std::to_string(names.size() - k_named) + " more";
     }
-    tool_print(learn->out, "fits %zu remote%s of the library: %s\n", names.size(),
+    tool_print(out, "fits %zu remote%s of the library: %s\n", names.size(),
                names.size() == 1 ? "" : "s", list.c_str());
-    match.offered = offer_reached(match, match.left, match.pressed.size());
+    match->offered = offer_reached(*match, match->left, match->pressed.size());
 }
 
-void print_offer(const learn_t *learn) {
-    const library_match_t &match = learn->match;
+void print_offer(const library_match_t &match, FILE *out) {
     std::vector<std::string> names = remotes_left(match);
     std::string list;
     for (const std::string &name : names) {
         list += (list.empty() ? "" : " or ") + name;
     }
-    size_t buttons = match.candidates[match.left[0]].lines.size();
-    tool_print(learn->out, "this is %s (%zu button%s): take them? [Y/n]\n", list.c_str(), buttons,
+    size_t buttons = offered_lines(match).size();
+    tool_print(out, "this is %s (%zu button%s): take them? [Y/n]\n", list.c_str(), buttons,
                buttons == 1 ? "" : "s");
-    fflush(learn->out);
+    fflush(out);
 }
 
-void answer_offer(learn_t *learn, const std::string &answer) {
-    library_match_t &match = learn->match;
-    if (answer == "n" || answer == "no" || answer == "N") {
-        tool_print(learn->out, "not taken: learning goes on name by name\n");
-    } else if (answer.empty() || answer == "y" || answer == "yes" || answer == "Y") {
-        const library_candidate_t &taken = match.candidates[match.left[0]];
-        std::set<std::string> names;
-        for (const auto &line : taken.lines) {
-            names.insert(line.second);
-        }
-        // A line learning started from stays where the keymap says nothing of its command or
-        // its name.
-        for (auto line = learn->assigned.begin(); line != learn->assigned.end();) {
-            bool spoken = taken.lines.count(line->first) != 0 || names.count(line->second) != 0;
-            line = spoken ? learn->assigned.erase(line) : std::next(line);
-        }
-        learn->assigned.insert(taken.lines.begin(), taken.lines.end());
-        auto rest = learn->names.begin() + static_cast<long>(learn->at);
-        learn->names.erase(std::remove_if(rest, learn->names.end(),
-                                          [&](const std::string &n) { return names.count(n); }),
-                           learn->names.end());
-        tool_print(learn->out, "took %zu buttons; %s\n", taken.lines.size(),
-                   learn->at >= learn->names.size()
-                       ? "the keymap has every standard name"
-                       : "now the standard names the keymap lacks (q: finish)");
-    } else {
-        tool_print(learn->out, "'%s' is no answer: Enter or y takes them, n goes on\n",
-                   answer.c_str());
-        print_offer(learn);
-        return;
-    }
-    match.on = false;
-    match.offered = false;
-    learn->done = learn->at >= learn->names.size();
-    learn_prompt(learn);
+const std::map<int, std::string> &offered_lines(const library_match_t &match) {
+    return match.candidates[match.left[0]].lines;
 }
