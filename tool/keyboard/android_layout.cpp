@@ -10,7 +10,7 @@
 #include "tool/android/android.h"
 #include "tool/check/check.h"
 #include "tool/files/files.h"
-#include "tool/import/import.h"
+#include "tool/keyboard/keyboard.h"
 #include "tool/keys/keys.h"
 #include "tool/layouts/layouts.h"
 #include "tool/layouts/standard_build.h"

@@ -6,9 +6,7 @@
 #include <map>
 #include <utility>
 
-#include "core/protocol.h"
-#include "tool/import/import_files.h"
-#include "tool/import/keytable.h"
+#include "tool/import/import.h"
 #include "tool/print.h"
 
 namespace {
@@ -17,20 +15,6 @@ namespace {
 // already, a keymap of command bytes has only its commands.
 constexpr size_t k_presses_with_code = 2;
 constexpr size_t k_presses_commands_only = 3;
-
-// The keys of a command-byte keymap, at the commands its scancodes are; none under RC5 when a
-// command is beyond the receiver's 7 bits.
-void import_commands(import_t *import, int32_t protocol, const keytable_t &table,
-                     const keytable_protocol_t &commands) {
-    for (const keytable_entry_t &entry : commands.entries) {
-        if (protocol == k_ir_protocol_rc5 && entry.scancode > 0x7f) {
-            import->files.clear();
-            return;
-        }
-        ir_code_t code = {protocol, -1, static_cast<int>(entry.scancode)};
-        import_key(import, table.name, code, entry, table.name);
-    }
-}
 
 bool agrees(const library_match_t &match, int customer_code, const library_candidate_t &candidate) {
     if (candidate.customer_code >= 0 && customer_code >= 0 &&
@@ -75,48 +59,27 @@ bool offer_reached(const library_match_t &match, const std::vector<size_t> &left
 void start_library_match(library_match_t *match, const layout_build_t *build,
                          const tool_options_t *options, const std::vector<std::string> &names,
                          FILE *out) {
-    int32_t protocol = build->protocol;
-    // Named quietly, exactly as import names them.
-    import_t import = {build, options, {}, {}, nullptr, 0, {}};
     std::map<std::pair<int, std::map<int, std::string>>, size_t> seen;
     std::map<std::map<int, std::string>, size_t> files;
-    for (const keytable_t &table : library_keymaps()) {
-        for (const keytable_protocol_t &p : table.protocols) {
-            if (p.protocol == "unknown") {
-                import_commands(&import, protocol, table, p);
-            } else {
-                import_protocol(&import, table.name, table, p);
+    for (const library_file_t &file : library_files(build, options)) {
+        auto key = std::make_pair(file.customer_code, file.lines);
+        auto same = seen.find(key);
+        if (same != seen.end()) {
+            match->candidates[same->second].remotes.push_back(file.remote);
+            continue;
+        }
+        seen[key] = match->candidates.size();
+        library_candidate_t candidate = {{file.remote}, file.customer_code, file.lines, {}, 0};
+        candidate.command_of.assign(names.size(), -1);
+        for (auto line = file.lines.rbegin(); line != file.lines.rend(); line++) {
+            auto name = std::find(names.begin(), names.end(), line->second);
+            if (name != names.end()) {
+                candidate.command_of[static_cast<size_t>(name - names.begin())] = line->first;
             }
         }
-        for (const auto &entry : import.files) {
-            const import_file_t &file = entry.second;
-            if (file.protocol != protocol || file.lines.empty()) {
-                continue;
-            }
-            std::map<int, std::string> lines;
-            for (const auto &line : file.lines) {
-                lines[line.first] = line.second.name;
-            }
-            auto key = std::make_pair(file.customer_code, lines);
-            auto same = seen.find(key);
-            if (same != seen.end()) {
-                match->candidates[same->second].remotes.push_back(table.name);
-                continue;
-            }
-            seen[key] = match->candidates.size();
-            library_candidate_t candidate = {{table.name}, file.customer_code, lines, {}, 0};
-            candidate.command_of.assign(names.size(), -1);
-            for (auto line = lines.rbegin(); line != lines.rend(); line++) {
-                auto name = std::find(names.begin(), names.end(), line->second);
-                if (name != names.end()) {
-                    candidate.command_of[static_cast<size_t>(name - names.begin())] = line->first;
-                }
-            }
-            auto same_lines = files.insert({lines, files.size()}).first;
-            candidate.file = same_lines->second;
-            match->candidates.push_back(candidate);
-        }
-        import.files.clear();
+        auto same_lines = files.insert({file.lines, files.size()}).first;
+        candidate.file = same_lines->second;
+        match->candidates.push_back(candidate);
     }
     for (size_t index = 0; index < match->candidates.size(); index++) {
         match->left.push_back(index);
