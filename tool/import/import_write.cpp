@@ -12,7 +12,6 @@
 #include "tool/check/check.h"
 #include "tool/files/files.h"
 #include "tool/import/import_files.h"
-#include "tool/layouts/customer_files.h"
 #include "tool/layouts/layouts.h"
 #include "tool/options.h"
 #include "tool/print.h"

@@ -16,7 +16,6 @@
 #include "tool/import/import_files.h"
 #include "tool/keys/keys.h"
 #include "tool/layouts/layouts.h"
-#include "tool/layouts/standard_build.h"
 #include "tool/print.h"
 #include "tool/tables/tables.h"
 

@@ -15,7 +15,6 @@
 #include "tool/import/keytable.h"
 #include "tool/keys/keys.h"
 #include "tool/layouts/layouts.h"
-#include "tool/layouts/standard_build.h"
 #include "tool/options.h"
 #include "tool/print.h"
 

@@ -13,7 +13,6 @@
 #include "tool/keyboard/keyboard.h"
 #include "tool/keys/keys.h"
 #include "tool/layouts/layouts.h"
-#include "tool/layouts/standard_build.h"
 #include "tool/options.h"
 #include "tool/print.h"
 

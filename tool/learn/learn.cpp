@@ -14,7 +14,6 @@
 #include "receiver/receiver.h"
 #include "tool/check/check.h"
 #include "tool/files/files.h"
-#include "tool/layouts/customer_files.h"
 #include "tool/layouts/layouts.h"
 #include "tool/learn/learn.h"
 #include "tool/learn/learn_session.h"

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "keymap/keymap.h"
-#include "tool/layouts/customer_files.h"
 #include "tool/layouts/layouts.h"
 #include "tool/learn/learn_session.h"
 #include "tool/live/live.h"
