@@ -7,9 +7,11 @@
 #include "tool/check/check.h"
 #include "tool/commands.h"
 #include "tool/doctor/doctor.h"
+#include "tool/import/import.h"
+#include "tool/keyboard/keyboard.h"
 #include "tool/layouts/layouts.h"
+#include "tool/learn/learn.h"
 #include "tool/live/live.h"
-#include "tool/onboard/onboard.h"
 #include "tool/options.h"
 #include "tool/print.h"
 

@@ -10,9 +10,9 @@
 #include "core/protocol.h"
 #include "inject/inject.h"
 #include "support/log_capture.h"
+#include "tool/import/import_files.h"
+#include "tool/import/keytable.h"
 #include "tool/layouts/layouts.h"
-#include "tool/onboard/import.h"
-#include "tool/onboard/keytable.h"
 #include "tool_fuzz_fixture.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include "receiver/raw_code.h"
 #include "support/log_capture.h"
 #include "tool/layouts/layouts.h"
-#include "tool/onboard/learn_session.h"
+#include "tool/learn/learn_session.h"
 #include "tool_fuzz_fixture.h"
 
 namespace {
@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
         start.names = g_fixture->names[protocol];
         start.customer_code = -1;
         start.out = fuzz_output();
-        start_library_match(&start);
+        start_library_match(&start.match, start.build, start.options, start.names, start.out);
     }
     return 0;
 }

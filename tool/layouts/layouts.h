@@ -1,7 +1,8 @@
 #pragma once
 
 // The daemon's tables as the tool builds them, by the daemon's own start-up code, with what
-// the build met on the way; and the names the daemon gives files and customer codes.
+// the build met on the way, also for the commands that write from the standard layout; and the
+// names the daemon gives files and customer codes, and the customer files a folder holds.
 
 #include <stdint.h>
 #include <stdio.h>
@@ -67,5 +68,34 @@ int standard_scancode_of(const layout_build_t *build, const char *name, bool *at
 bool standard_has(const layout_build_t *build, const char *name);
 // A standard name equal to name but for letter case or one edit away, or "".
 std::string nearest_standard_name(const layout_build_t *build, const char *name);
+
+// Builds the tables of options->dir for its first protocol, for a command that takes names from
+// the standard layout. Returns 0, or -1 having said on err why not: the folder cannot be
+// listed, or the standard layout read (use: what the command makes of it).
+int build_from_standard(const tool_options_t *options, layout_build_t *build, const char *use,
+                        FILE *err);
+// Where such a command writes: --out, else the folder of --dir when given, else the current one.
+std::string output_folder(const tool_options_t *options);
+
+// The customer layout files a folder already holds, as the daemon would take them: the digits
+// of a name may be of either case, so one customer code may have a file under several
+// spellings, of which the daemon uses only the first it lists.
+// The names in dir that the daemon takes as customer files of the protocol, in listing order,
+// with their customer codes; none when dir cannot be listed.
+struct customer_file_t {
+    std::string name;
+    int customer_code;
+};
+std::vector<customer_file_t> list_customer_files(const std::string &dir, int32_t protocol);
+// What writing a customer file into out_dir meets: the files of its customer code in out_dir
+// and, when it is another folder, in the key layout folder layout_dir.
+struct customer_target_t {
+    std::string name;                   // what to write: the existing file's name, else the
+                                        // daemon's own spelling
+    std::vector<std::string> existing;  // their paths, out_dir's first
+};
+customer_target_t find_customer_target(const std::string &out_dir, const std::string &layout_dir,
+                                       int32_t protocol, int customer_code);
+
 // show: the customer tables the daemon builds, in its order.
 int run_show(const tool_options_t *options, FILE *out);

@@ -14,7 +14,7 @@
   remote differs from a keyboard's (the kernel's standard for IR keymaps);
 - keymap_library_index.cpp from the Linux remote keymap library (Debian's ir-keytable,
   /lib/udev/rc_keymaps): which remotes use which customer code, by the rules of
-  `dravoke-keymap import` (tool/onboard/), checked against it by the tool's tests;
+  `dravoke-keymap import` (tool/import/), checked against it by the tool's tests;
 - keymap_library.cpp from the same library: every keymap the receiver can take (NEC, necx,
   nec32, RC5, and "unknown" ones whose scancodes are command bytes), with each scancode's
   Linux key and the line it stands on, for import and learn on a box without the library;

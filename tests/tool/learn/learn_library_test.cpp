@@ -12,9 +12,9 @@
 
 #include "core/protocol.h"
 #include "support/daemon_fixture.h"
+#include "tool/import/keytable.h"
 #include "tool/layouts/layouts.h"
-#include "tool/onboard/keytable.h"
-#include "tool/onboard/learn_session.h"
+#include "tool/learn/learn_session.h"
 #include "tool/tool_run.h"
 
 namespace {
@@ -145,7 +145,8 @@ TEST_F(learn_library, recognises_the_librarys_remotes_within_three_presses) {
         start[protocol].names = learnable_names(&builds[protocol]);
         start[protocol].customer_code = -1;
         start[protocol].out = stdout;
-        start_library_match(&start[protocol]);
+        start_library_match(&start[protocol].match, &builds[protocol], &options[protocol],
+                            start[protocol].names, stdout);
     }
     ASSERT_EQ(start[k_ir_protocol_nec].names.size(), 44u);
 

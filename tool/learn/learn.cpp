@@ -15,10 +15,9 @@
 #include "tool/check/check.h"
 #include "tool/files/files.h"
 #include "tool/layouts/layouts.h"
+#include "tool/learn/learn.h"
+#include "tool/learn/learn_session.h"
 #include "tool/live/live.h"
-#include "tool/onboard/customer_files.h"
-#include "tool/onboard/learn_session.h"
-#include "tool/onboard/onboard.h"
 #include "tool/options.h"
 #include "tool/print.h"
 
@@ -157,7 +156,7 @@ int run_learn(const tool_options_t *options, FILE *out, FILE *err) {
     }
     use_layouts(build.get());
     if (!options->no_library) {
-        start_library_match(&learn);
+        start_library_match(&learn.match, learn.build, learn.options, learn.names, learn.out);
     }
 
     // Standard input in the slot of the daemon's uevent socket, which the tool does not use.

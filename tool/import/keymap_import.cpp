@@ -10,12 +10,11 @@
 
 #include "core/protocol.h"
 #include "tool/files/files.h"
+#include "tool/import/import.h"
+#include "tool/import/import_files.h"
+#include "tool/import/keytable.h"
 #include "tool/keys/keys.h"
 #include "tool/layouts/layouts.h"
-#include "tool/onboard/import.h"
-#include "tool/onboard/keytable.h"
-#include "tool/onboard/onboard.h"
-#include "tool/onboard/standard_build.h"
 #include "tool/options.h"
 #include "tool/print.h"
 

@@ -17,9 +17,9 @@
 #include "inject/inject.h"
 #include "keymap/keymap.h"
 #include "support/daemon_fixture.h"
+#include "tool/import/keytable.h"
 #include "tool/keys/keys.h"
 #include "tool/layouts/layouts.h"
-#include "tool/onboard/keytable.h"
 #include "tool/tables/tables.h"
 #include "tool/tool_run.h"
 

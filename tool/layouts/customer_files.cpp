@@ -1,5 +1,3 @@
-#include "tool/onboard/customer_files.h"
-
 #include <dirent.h>
 
 #include "keymap/keymap.h"

@@ -12,11 +12,10 @@
 #include "core/protocol.h"
 #include "keymap/keymap.h"
 #include "tool/files/files.h"
+#include "tool/import/import.h"
+#include "tool/import/import_files.h"
 #include "tool/keys/keys.h"
 #include "tool/layouts/layouts.h"
-#include "tool/onboard/import.h"
-#include "tool/onboard/onboard.h"
-#include "tool/onboard/standard_build.h"
 #include "tool/print.h"
 #include "tool/tables/tables.h"
 

@@ -2,7 +2,7 @@
 // TOML reader: its keymaps read as parse_keytable reads their files.
 #include <string.h>
 
-#include "tool/onboard/keytable.h"
+#include "tool/import/keytable.h"
 #include "tool/tables/tables.h"
 
 namespace {

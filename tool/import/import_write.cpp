@@ -11,9 +11,8 @@
 #include "keymap/keymap.h"
 #include "tool/check/check.h"
 #include "tool/files/files.h"
+#include "tool/import/import_files.h"
 #include "tool/layouts/layouts.h"
-#include "tool/onboard/customer_files.h"
-#include "tool/onboard/import.h"
 #include "tool/options.h"
 #include "tool/print.h"
 

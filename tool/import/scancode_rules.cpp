@@ -1,7 +1,7 @@
 #include <stdio.h>
 
 #include "core/protocol.h"
-#include "tool/onboard/keytable.h"
+#include "tool/import/keytable.h"
 
 const char *g_keymap_library_dir = "/lib/udev/rc_keymaps";
 

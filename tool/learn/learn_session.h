@@ -12,7 +12,7 @@
 
 #include "inject/inject.h"
 #include "tool/layouts/layouts.h"
-#include "tool/onboard/library_match.h"
+#include "tool/learn/library_match.h"
 #include "tool/options.h"
 
 struct learn_t {

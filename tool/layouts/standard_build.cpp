@@ -1,7 +1,6 @@
 #include <string.h>
 
 #include "tool/layouts/layouts.h"
-#include "tool/onboard/standard_build.h"
 #include "tool/options.h"
 #include "tool/print.h"
 

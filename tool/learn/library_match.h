@@ -2,16 +2,19 @@
 
 // Recognising a remote of the Linux keymap library while learn runs: the keymaps that agree
 // with every press and answer so far, the standard name that best tells them apart, and the
-// offer of the whole layout once they all write the same file.
+// offer of the whole layout once they all write the same file. It answers the session (which
+// name to ask next, whether to offer) and leaves the asking to it.
 
 #include <stddef.h>
+#include <stdio.h>
 
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
-struct learn_t;
+#include "tool/layouts/layouts.h"
+#include "tool/options.h"
 
 // One file a keymap of the library gives under the standard layout.
 struct library_candidate_t {
@@ -37,16 +40,20 @@ struct library_match_t {
 // three when a keymap of command bytes alone is among them.
 bool offer_reached(const library_match_t &match, const std::vector<size_t> &left, size_t presses);
 
-// Makes every file the library gives under the standard layout, for the session's protocol,
-// a candidate.
-void start_library_match(learn_t *learn);
-// After a press or an answer that tells about the remote: what is left, said briefly; the end
-// of recognition, said once, when nothing is; the offer when it is due.
-void match_evidence(learn_t *learn);
-// Puts the name that best tells the candidates apart at the name to ask for, when it is asked
-// for the first time.
-void choose_next_name(learn_t *learn);
+// Makes every file the library gives under the standard layout, for the build's protocol, a
+// candidate; names are the session's, in the layout's order.
+void start_library_match(library_match_t *match, const layout_build_t *build,
+                         const tool_options_t *options, const std::vector<std::string> &names,
+                         FILE *out);
+// After a press or an answer that tells about the remote (customer_code -1 before the first
+// press): what is left, said briefly on out; the end of recognition, said once, when nothing
+// is; whether the offer is due, in match->offered.
+void match_evidence(library_match_t *match, int customer_code, FILE *out);
+// The name that best tells the candidates apart, by its index among names[at, end), when
+// names[at] is asked for the first time; else at.
+size_t choose_next_name(library_match_t *match, const std::vector<std::string> &names, size_t at,
+                        int customer_code);
 // "this is NAME (N buttons): take them? [Y/n]"
-void print_offer(const learn_t *learn);
-// The answer to the offer, but q: yes takes the keymap's buttons, no goes on name by name.
-void answer_offer(learn_t *learn, const std::string &answer);
+void print_offer(const library_match_t &match, FILE *out);
+// The lines of the file offered: command -> standard name.
+const std::map<int, std::string> &offered_lines(const library_match_t &match);

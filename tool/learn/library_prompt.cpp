@@ -6,8 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "tool/onboard/learn_session.h"
-#include "tool/onboard/library_match.h"
+#include "tool/learn/library_match.h"
 
 namespace {
 
@@ -114,50 +113,48 @@ size_t offered_within(outlook_t *outlook, const std::vector<size_t> &left,
 
 }  // namespace
 
-void choose_next_name(learn_t *learn) {
-    library_match_t &match = learn->match;
-    if (learn->at < match.asked || learn->at >= learn->names.size()) {
-        return;
+size_t choose_next_name(library_match_t *match, const std::vector<std::string> &names, size_t at,
+                        int customer_code) {
+    if (at < match->asked || at >= names.size()) {
+        return at;
     }
-    match.asked = learn->at + 1;
-    if (!match.on || match.offered) {
-        return;
+    match->asked = at + 1;
+    if (!match->on || match->offered) {
+        return at;
     }
     // The goal: the offer within three presses or answers; past them, within two more.
-    size_t told = match.pressed.size() + match.absent.size();
+    size_t told = match->pressed.size() + match->absent.size();
     int budget = told < k_prompts_to_offer ? static_cast<int>(k_prompts_to_offer - told) : 2;
     // Among many, before the first press tells the customer code, a look further ahead costs
     // seconds and chooses no better.
-    budget = match.left.size() > k_many ? 1 : budget;
-    outlook_t outlook = {&match, {}, std::vector<bool>(learn->names.size(), false)};
-    for (size_t n = learn->at; n < learn->names.size(); n++) {
-        outlook.names.push_back(match.name_index[learn->names[n]]);
+    budget = match->left.size() > k_many ? 1 : budget;
+    outlook_t outlook = {match, {}, std::vector<bool>(names.size(), false)};
+    for (size_t n = at; n < names.size(); n++) {
+        outlook.names.push_back(match->name_index[names[n]]);
     }
-    bool code_known = learn->customer_code >= 0;
+    bool code_known = customer_code >= 0;
     // The name that brings the offer to most remotes; between equals, the one that leaves
     // fewest candidates on average, then the layout's first.
-    auto first = learn->names.begin() + static_cast<long>(learn->at);
-    auto best = first;
+    size_t best = at;
     std::pair<size_t, size_t> best_score = {0, SIZE_MAX};
     for (size_t n = 0; n < outlook.names.size(); n++) {
         size_t name = outlook.names[n];
         outlook.used[name] = true;
         size_t offered = 0;
         size_t kept = 0;
-        for (const auto &answer : answers_to(outlook, match.left, match.left, code_known, name)) {
+        for (const auto &answer : answers_to(outlook, match->left, match->left, code_known, name)) {
             bool pressed = answer.first.second >= 0;
             offered +=
                 offered_within(&outlook, answer.second.left, answer.second.remotes,
-                               match.pressed.size() + pressed, code_known || pressed, budget - 1);
+                               match->pressed.size() + pressed, code_known || pressed, budget - 1);
             kept += answer.second.left.size() * answer.second.remotes.size();
         }
         outlook.used[name] = false;
         if (offered > best_score.first ||
             (offered == best_score.first && kept < best_score.second)) {
-            best = first + static_cast<long>(n);
+            best = at + n;
             best_score = {offered, kept};
         }
     }
-    // The others keep the layout's order, for when recognition ends.
-    std::rotate(first, best, best + 1);
+    return best;
 }

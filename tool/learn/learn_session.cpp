@@ -5,14 +5,14 @@
 #include <algorithm>
 #include <iterator>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "keymap/keymap.h"
 #include "tool/layouts/layouts.h"
+#include "tool/learn/learn_session.h"
 #include "tool/live/live.h"
-#include "tool/onboard/customer_files.h"
-#include "tool/onboard/learn_session.h"
 #include "tool/print.h"
 
 namespace {
@@ -73,6 +73,44 @@ void start_from_existing(learn_t *learn) {
                from.c_str(), learn->assigned.size());
 }
 
+// The answer to the offer, but q: yes takes the keymap's buttons, no goes on name by name.
+void answer_offer(learn_t *learn, const std::string &answer) {
+    library_match_t &match = learn->match;
+    if (answer == "n" || answer == "no" || answer == "N") {
+        tool_print(learn->out, "not taken: learning goes on name by name\n");
+    } else if (answer.empty() || answer == "y" || answer == "yes" || answer == "Y") {
+        const std::map<int, std::string> &taken = offered_lines(match);
+        std::set<std::string> names;
+        for (const auto &line : taken) {
+            names.insert(line.second);
+        }
+        // A line learning started from stays where the keymap says nothing of its command or
+        // its name.
+        for (auto line = learn->assigned.begin(); line != learn->assigned.end();) {
+            bool spoken = taken.count(line->first) != 0 || names.count(line->second) != 0;
+            line = spoken ? learn->assigned.erase(line) : std::next(line);
+        }
+        learn->assigned.insert(taken.begin(), taken.end());
+        auto rest = learn->names.begin() + static_cast<long>(learn->at);
+        learn->names.erase(std::remove_if(rest, learn->names.end(),
+                                          [&](const std::string &n) { return names.count(n); }),
+                           learn->names.end());
+        tool_print(learn->out, "took %zu buttons; %s\n", taken.size(),
+                   learn->at >= learn->names.size()
+                       ? "the keymap has every standard name"
+                       : "now the standard names the keymap lacks (q: finish)");
+    } else {
+        tool_print(learn->out, "'%s' is no answer: Enter or y takes them, n goes on\n",
+                   answer.c_str());
+        print_offer(match, learn->out);
+        return;
+    }
+    match.on = false;
+    match.offered = false;
+    learn->done = learn->at >= learn->names.size();
+    learn_prompt(learn);
+}
+
 }  // namespace
 
 std::vector<std::string> learnable_names(const layout_build_t *build) {
@@ -97,10 +135,16 @@ void learn_prompt(learn_t *learn) {
         return;
     }
     if (learn->match.offered) {
-        print_offer(learn);
+        print_offer(learn->match, learn->out);
         return;
     }
-    choose_next_name(learn);
+    // The name that tells the library's remotes apart first; the others keep the layout's
+    // order, for when recognition ends.
+    size_t next = choose_next_name(&learn->match, learn->names, learn->at, learn->customer_code);
+    if (next != learn->at) {
+        auto chosen = learn->names.begin() + static_cast<long>(next);
+        std::rotate(learn->names.begin() + static_cast<long>(learn->at), chosen, chosen + 1);
+    }
     const std::string &name = learn->names[learn->at];
     std::string now = commands_of(learn, name);
     tool_print(learn->out,
@@ -134,7 +178,7 @@ void learn_press(learn_t *learn, const raw_code_t &raw) {
         }
     } else if (learn->match.offered) {
         tool_print(learn->out, "refused: first the offer: Enter or y takes them, n goes on\n");
-        print_offer(learn);
+        print_offer(learn->match, learn->out);
         return;
     } else if (raw.customer_code != learn->customer_code) {
         tool_print(learn->out, "refused: that press is from %s, another remote than %s's\n",
@@ -156,7 +200,7 @@ void learn_press(learn_t *learn, const raw_code_t &raw) {
     learn->match.pressed[raw.command] = name;
     learn->match.absent.erase(name);
     tool_print(learn->out, "%s: command %d (0x%02x)\n", name.c_str(), raw.command, raw.command);
-    match_evidence(learn);
+    match_evidence(&learn->match, learn->customer_code, learn->out);
     advance(learn);
 }
 
@@ -184,7 +228,7 @@ void learn_answer(learn_t *learn, std::string answer) {
         drop_name(learn, name);
         learn->match.absent.insert(name);
         tool_print(learn->out, "%s: none on this remote\n", name.c_str());
-        match_evidence(learn);
+        match_evidence(&learn->match, learn->customer_code, learn->out);
         advance(learn);
     } else if (answer == "b" && learn->at > 0) {
         learn->at--;

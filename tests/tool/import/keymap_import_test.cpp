@@ -12,7 +12,7 @@
 
 #include "support/daemon_fixture.h"
 #include "tool/files/file_calls.h"
-#include "tool/onboard/keytable.h"
+#include "tool/import/keytable.h"
 #include "tool/tool_run.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "tool/onboard/keytable.h"
+#include "tool/import/keytable.h"
 
 // The box's build has no TOML library: it leaves TOML keymaps out, and says so when given one.
 #if defined(DRAVOKE_TOML_KEYMAPS)

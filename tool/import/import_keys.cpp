@@ -4,10 +4,10 @@
 #include <string>
 
 #include "keymap/keymap.h"
+#include "tool/import/import_files.h"
+#include "tool/import/keytable.h"
 #include "tool/keys/keys.h"
 #include "tool/layouts/layouts.h"
-#include "tool/onboard/import.h"
-#include "tool/onboard/keytable.h"
 #include "tool/print.h"
 
 namespace {

@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "tool/import/keytable.h"
 #include "tool/layouts/layouts.h"
-#include "tool/onboard/keytable.h"
 #include "tool/options.h"
 
 struct import_line_t {

@@ -10,10 +10,9 @@
 #include "tool/android/android.h"
 #include "tool/check/check.h"
 #include "tool/files/files.h"
+#include "tool/keyboard/keyboard.h"
 #include "tool/keys/keys.h"
 #include "tool/layouts/layouts.h"
-#include "tool/onboard/onboard.h"
-#include "tool/onboard/standard_build.h"
 #include "tool/options.h"
 #include "tool/print.h"
 
