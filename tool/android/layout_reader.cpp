@@ -14,15 +14,11 @@
 #include "tool/android/android.h"
 #include "tool/android/box_number.h"
 #include "tool/android/reader_words.h"
-#include "tool/files/files.h"
 #include "tool/keys/keys.h"
 #include "tool/print.h"
 #include "tool/tables/tables.h"
 
 namespace {
-
-// Key layouts are a few KiB; a limit far above them keeps a device from filling memory.
-constexpr size_t k_max_layout_bytes = 1 << 20;
 
 struct reader_t {
     const std::string &text;
@@ -148,7 +144,11 @@ bool read_number(reader_t *r, const std::string &word, const std::string &after,
     if (follows(*r, k_android_whole_word_numbers)) {
         // strtol's end must be the word's end, which an empty word's is; ERANGE goes unread.
         if (n.used != word.size()) {
-            return refuse(r, n.used == 0 ? none : more);
+            // What a later C library reads as binary, this one reads as 0 with more after it.
+            bool binary = read_box_number(word, r->reading.abi, true).used == word.size();
+            return refuse(r, n.used == 0 ? none
+                             : binary    ? quoted(word) + " is a binary number"
+                                         : more);
         }
         if (word.empty() || !n.exact) {
             remark(r, k_android_reads_otherwise, word.empty() ? missing : range, as);
@@ -376,15 +376,6 @@ bool read_line(reader_t *r) {
 
 }  // namespace
 
-std::string android_since_text(int first, int last) {
-    if (last < k_android_newest) {
-        return first == last ? "in Android " + std::to_string(first) + " only"
-                             : "from Android " + std::to_string(first) + " to " +
-                                   std::to_string(last) + " only";
-    }
-    return "since Android " + std::to_string(first);
-}
-
 void read_android_layout(const std::string &text, const android_reading_t &reading,
                          android_layout_t *layout) {
     layout->version = reading.version;
@@ -404,20 +395,4 @@ void read_android_layout(const std::string &text, const android_reading_t &readi
     for (const android_remark_t &remark : layout->remarks) {
         layout->loads = layout->loads && remark.verdict != k_android_refuses;
     }
-}
-
-int read_android_layouts(const std::string &path, const tool_options_t *options,
-                         std::vector<android_layout_t> *layouts, std::string *why) {
-    std::string text;
-    if (read_regular_file(path, k_max_layout_bytes, &text, why) != 0) {
-        return -1;
-    }
-    kernel_config_t kernel;
-    read_kernel_config(options, &kernel);
-    for (android_reading_t reading : android_readings(options)) {
-        reading.kernel = &kernel;
-        layouts->emplace_back();
-        read_android_layout(text, reading, &layouts->back());
-    }
-    return 0;
 }

@@ -9,6 +9,7 @@
 #include <cutils/properties.h>
 
 #include "tool/android/android.h"
+#include "tool/files/files.h"
 #include "tool/tables/tables.h"
 
 namespace {
@@ -19,6 +20,9 @@ const struct {
     int version;
 } k_sdk_versions[] = {{28, 9},  {29, 10}, {30, 11}, {31, 12}, {32, 12},
                       {33, 13}, {34, 14}, {35, 15}, {36, 16}};
+
+// Key layouts are a few KiB; a limit far above them keeps a device from filling memory.
+constexpr size_t k_max_layout_bytes = 1 << 20;
 
 std::string range_text(int first, int last) {
     return first == last ? std::to_string(first)
@@ -139,6 +143,31 @@ int settle_android_versions(tool_options_t *options, const char *given, const ch
 
 std::string android_judged_text(const tool_options_t *options) {
     return options->android_origin + "; " + options->abi_origin;
+}
+
+std::string android_since_text(int first, int last) {
+    if (last < k_android_newest) {
+        return first == last ? "in Android " + std::to_string(first) + " only"
+                             : "from Android " + std::to_string(first) + " to " +
+                                   std::to_string(last) + " only";
+    }
+    return "since Android " + std::to_string(first);
+}
+
+int read_android_layouts(const std::string &path, const tool_options_t *options,
+                         std::vector<android_layout_t> *layouts, std::string *why) {
+    std::string text;
+    if (read_regular_file(path, k_max_layout_bytes, &text, why) != 0) {
+        return -1;
+    }
+    kernel_config_t kernel;
+    read_kernel_config(options, &kernel);
+    for (android_reading_t reading : android_readings(options)) {
+        reading.kernel = &kernel;
+        layouts->emplace_back();
+        read_android_layout(text, reading, &layouts->back());
+    }
+    return 0;
 }
 
 std::vector<android_reading_t> android_readings(const tool_options_t *options) {

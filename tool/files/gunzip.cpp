@@ -188,7 +188,12 @@ bool inflate_stored(bits_t *b, size_t limit, std::string *out) {
     const auto *p = reinterpret_cast<const uint8_t *>(b->in.data() + b->at);
     size_t length = static_cast<size_t>(p[0] | p[1] << 8);
     if (static_cast<size_t>(p[2] | p[3] << 8) != (~length & 0xffff) ||
-        b->at + 4 + length > b->in.size() || out->size() + length > limit) {
+        b->at + 4 + length > b->in.size()) {
+        return false;
+    }
+    if (out->size() + length > limit) {
+        // A byte past the limit says why it stopped.
+        out->append(b->in, b->at + 4, limit + 1 - out->size());
         return false;
     }
     out->append(b->in, b->at + 4, length);

@@ -63,8 +63,9 @@ TEST(android_reader, reads_each_rule_as_each_version_does) {
         {"key 116abc POWER\n", 15, 1, k_android_reads_otherwise,
          "\"116abc\" is a number with more after it", 116, "POWER"},
         {"key 0x1z POWER\n", 16, 1, k_android_reads_otherwise, "", 1, "POWER"},
-        {"key 4294967412 POWER\n", 16, 1, k_android_reads_otherwise,
-         "\"4294967412\" is outside -2147483648 to 2147483647", 116, "POWER"},
+        {"key 2147483648 POWER\n", 16, 1, k_android_reads_otherwise,
+         "\"2147483648\" is outside -2147483648 to 2147483647", -2147483647 - 1, "POWER"},
+        {"key 0b101 POWER\n", 13, 1, k_android_refuses, "\"0b101\" is a binary number", 0, ""},
         // First words by version.
         {"kye 1 POWER\n", 16, 1, k_android_refuses,
          "\"kye\" is not a keyword of Android's key layouts", 0, ""},
