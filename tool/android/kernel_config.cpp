@@ -1,7 +1,5 @@
 // The running kernel's configuration, which decides whether Android uses a key layout with a
 // requires_kernel_config line: /proc/config.gz, which the shell domain may read.
-#include <string.h>
-
 #include <string>
 
 #include "tool/android/android.h"
@@ -41,7 +39,10 @@ void read_kernel_config(const tool_options_t *options, kernel_config_t *kernel) 
     for (size_t at = 0; at < text.size();) {
         size_t end = text.find('\n', at);
         end = end == std::string::npos ? text.size() : end;
-        size_t equals = text.find('=', at);
+        size_t equals = at;
+        while (equals < end && text[equals] != '=') {
+            equals++;
+        }
         if (equals < end && end - equals == 2 &&
             (text[equals + 1] == 'y' || text[equals + 1] == 'm')) {
             kernel->config.insert(text.substr(at, equals - at));

@@ -8,8 +8,11 @@
 - android_key_labels.cpp from the Linux key code -> Android label TSV (the facts of
   Android's generic key layout);
 - android_reader_facts.cpp from the facts of each Android version's key layout reader
-  (../shared/keys/android-versions): the labels, flags and keywords it accepts, with the
-  versions that accept each; generic_kl.cpp from Generic.kl as the versions there ship it;
+  (../shared/keys/android-versions): the labels, flags, keywords, axis, LED and sensor words it
+  accepts, with the versions that accept each, and the versions of each rule by which the
+  readers differ; tests/tool/android/reader_rules_table.h and .cpp from those rules with an
+  example each, for the reader's test; generic_kl.cpp from Generic.kl as the versions there
+  ship it;
 - remote_key_labels.cpp from the TSV of the Android labels of keys whose meaning on a
   remote differs from a keyboard's (the kernel's standard for IR keymaps);
 - keymap_library_index.cpp from the Linux remote keymap library (Debian's ir-keytable,
@@ -195,7 +198,8 @@ def c_string(data):
 
 
 def write_reader_rules_test(folder):
-    """Every row of reader-rules.tsv for an Android box, for the reader's test."""
+    """Every row of reader-rules.tsv for an Android box, for the reader's test: its header and
+    its table."""
     abis = {"any": 0, "device": 0, "32-bit": 32, "64-bit": 64}
     rows = []
     for r in rule_rows(folder):
@@ -207,12 +211,27 @@ def write_reader_rules_test(folder):
         rows.append('    {"%s", 0x%x, %d, {%s, %d}, %d, "%s", "%s", %s},\n' % (
             r["rule"], rule_versions(r["versions"]), abis[r["platform"]], c_string(example),
             len(example), r["verdict"] == "accept", kernel, r["read_as"], c_string(r["message"])))
-    return (first_line("../shared/keys/android-versions/reader-rules.tsv") +
-            '#include "tool/android/reader_rules_table.h"\n\n'
-            "// Each rule by which Android's key layout readers differ, for a real box, with its\n"
-            "// example file and what the versions of the row make of it.\n"
-            "const reader_rule_row_t k_reader_rule_rows[] = {\n" + "".join(rows) + "};\n"
-            "const int k_reader_rule_row_count = sizeof(k_reader_rule_rows) / sizeof(k_reader_rule_rows[0]);\n")
+    header = (first_line("../shared/keys/android-versions/reader-rules.tsv") + "#pragma once\n\n"
+              "#include <string>\n\n"
+              "// Each rule by which Android's key layout readers differ, for a real box, with its\n"
+              "// example file and what the versions of the row make of it.\n"
+              "struct reader_rule_row_t {\n"
+              "    const char *rule;\n"
+              "    unsigned versions;  // bit v: Android v\n"
+              "    int abi;  // the box's long: 32 or 64 bits; 0 for both\n"
+              "    std::string example;\n"
+              "    bool accept;\n"
+              "    const char *kernel;  // the config the running kernel has, \"\" for none\n"
+              "    const char *read_as;  // what is read, in the facts' notation: \"116=POWER axis:1=0\"\n"
+              "    const char *message;  // a part of the reader's own message on refusal\n"
+              "};\n"
+              "extern const reader_rule_row_t k_reader_rule_rows[];\n"
+              "extern const int k_reader_rule_row_count;\n")
+    table = (first_line("../shared/keys/android-versions/reader-rules.tsv") +
+             '#include "tool/android/reader_rules_table.h"\n\n'
+             "const reader_rule_row_t k_reader_rule_rows[] = {\n" + "".join(rows) + "};\n"
+             "const int k_reader_rule_row_count = sizeof(k_reader_rule_rows) / sizeof(k_reader_rule_rows[0]);\n")
+    return {READER_RULES_TEST + ".h": header, READER_RULES_TEST + ".cpp": table}
 
 
 def write_android_versions(folder):
@@ -361,7 +380,7 @@ def keymap_protocols(text):
 
 
 # The reader's test table, beside the test.
-READER_RULES_TEST = os.path.join(ROOT, "tests", "tool", "android", "reader_rules_table.cpp")
+READER_RULES_TEST = os.path.join(ROOT, "tests", "tool", "android", "reader_rules_table")
 
 # The files the library's keys are written to, one a protocol family.
 KEYMAP_FILES = {"nec": "keymap_library_nec.cpp", "rc5": "keymap_library_rc5.cpp",
@@ -425,7 +444,6 @@ def main():
         "android_key_labels.cpp": write_labels(
             args.labels, "k_android_labels", "Linux key code -> the label Android's generic key layout gives it"),
         "android_reader_facts.cpp": write_android_versions(args.versions),
-        READER_RULES_TEST: write_reader_rules_test(args.versions),
         "generic_kl.cpp": write_generic_kl(args.versions),
         "remote_key_labels.cpp": write_labels(
             args.meanings, "k_remote_labels",
@@ -434,6 +452,7 @@ def main():
         "keymap_library_index.cpp": write_library(args.library),
     }
     outputs.update(write_keymaps(args.library))
+    outputs.update(write_reader_rules_test(args.versions))
     for name, text in outputs.items():
         path = os.path.join(TABLES, name)
         with open(path, "w") as f:

@@ -2,8 +2,6 @@
 // not edit.
 #include "tool/android/reader_rules_table.h"
 
-// Each rule by which Android's key layout readers differ, for a real box, with its
-// example file and what the versions of the row make of it.
 const reader_rule_row_t k_reader_rule_rows[] = {
     {"num.trailing.key",
      0x3e00,
