@@ -49,6 +49,7 @@ struct command_t {
     bool writes_files;    // --out and --force
     bool imports;         // --map and --swap-address
     bool judges_android;  // --android
+    bool chooses_abi;     // --abi
 };
 
 int check_command(const tool_options_t *options, FILE *out, FILE *) {
@@ -65,7 +66,8 @@ int run_learn_command(const tool_options_t *options, FILE *out, FILE *err) {
 
 const command_t k_commands[] = {
     {"check",
-     "usage: dravoke-keymap check [--werror] [--protocol nec|rc5] [--android N] [DIR]\n"
+     "usage: dravoke-keymap check [--werror] [--protocol nec|rc5] [--android N] [--abi 32|64]\n"
+     "                            [DIR]\n"
      "\n"
      "Reads the key layout folder DIR as the daemon does at start, and reports every file,\n"
      "line and button that will not work as written, as path:line: warning|error: text,\n"
@@ -79,9 +81,11 @@ const command_t k_commands[] = {
      "\n"
      "--werror             count warnings as errors\n"
      "--protocol nec|rc5   the protocol to check for (default: the driver's, or both)\n"
-     "--android N          judge Android N's reading of the layouts (9 to 16; on the box, its\n"
-     "                     own version; elsewhere every version)\n",
-     check_command, true, nullptr, true, false, false, true},
+     "--android N          judge Android N's reading of the layouts (9 to 16, 12L as 12; on the\n"
+     "                     box, its own version; elsewhere every version)\n"
+     "--abi 32|64          judge it on a box of that word size, the width of its userspace's\n"
+     "                     long (on the box, its own; elsewhere both)\n",
+     check_command, true, nullptr, true, false, false, true, true},
     {"show",
      "usage: dravoke-keymap show [--protocol nec|rc5] [DIR]\n"
      "\n"
@@ -89,7 +93,7 @@ const command_t k_commands[] = {
      "and file, then one line per translated button: command (decimal, hex) -> standard\n"
      "scancode, its name in orvex-ir.kl, and its Linux key name. DIR defaults to\n"
      "%s.\n",
-     show_command, true, nullptr, false, false, false, false},
+     show_command, true, nullptr, false, false, false, false, false},
     {"decode",
      "usage: dravoke-keymap decode [--dir DIR] [--protocol nec|rc5] RAW...\n"
      "\n"
@@ -97,7 +101,7 @@ const command_t k_commands[] = {
      "the other as the daemon would: customer code, command, pressed or released, ignored\n"
      "bits, and the keys it writes, with the tables from DIR (default\n"
      "%s).\n",
-     run_decode, false, "raw code", false, false, false, false},
+     run_decode, false, "raw code", false, false, false, false, false},
     {"watch",
      "usage: dravoke-keymap watch [--dir DIR] [--protocol nec|rc5]\n"
      "\n"
@@ -106,19 +110,19 @@ const command_t k_commands[] = {
      "none. For a remote without a file it offers a 'key N ?' line per new command, ready to\n"
      "edit. Follows the receiver's node as it goes and returns; Ctrl-C ends. Tables from\n"
      "DIR (default %s).\n",
-     run_watch, false, nullptr, false, false, false, false},
+     run_watch, false, nullptr, false, false, false, false, false},
     {"doctor",
-     "usage: dravoke-keymap doctor [--dir DIR] [--android N]\n"
+     "usage: dravoke-keymap doctor [--dir DIR] [--android N] [--abi 32|64]\n"
      "\n"
      "Checks, in the order the daemon needs them, that the box is set up for it: /dev/uinput,\n"
      "the receiver, the protocol file, the key layouts (DIR, default %s), the daemon\n"
      "itself, what Android delivers for the standard keys through the virtual keyboard's\n"
      "layout (the first orvex-ir-uinput.kl of Android's key layout folders, or Generic.kl),\n"
      "and SELinux denials. One line each: ok, warn or FAIL, with what to do. Changes nothing;\n"
-     "run it as root to see all. Android's reading is judged for the box's own version\n"
-     "(--android N elsewhere).\n"
+     "run it as root to see all. Android's reading is judged for the box's own version and\n"
+     "word size (--android N, 9 to 16, and --abi 32|64 elsewhere).\n"
      "Exit status: 0 when nothing FAILs, 1 otherwise.\n",
-     run_doctor, false, nullptr, false, false, false, true},
+     run_doctor, false, nullptr, false, false, false, true, true},
     {"import",
      "usage: dravoke-keymap import [--dir DIR] [--out DIR] [--force] [--map KEY_X=NAME]...\n"
      "                             [--swap-address] [--android N] KEYMAP...\n"
@@ -141,7 +145,7 @@ const command_t k_commands[] = {
      "--swap-address     turn the two address bytes round, for a receiver that keeps them the\n"
      "                   other way\n"
      "--android N        the Android version check's diagnostics judge (9 to 16)\n",
-     run_import, false, "keymap", false, true, true, true},
+     run_import, false, "keymap", false, true, true, true, false},
     {"learn",
      "usage: dravoke-keymap learn [--dir DIR] [--protocol nec|rc5] [--out DIR] [--force]\n"
      "                            [--no-library] [--android N]\n"
@@ -163,9 +167,10 @@ const command_t k_commands[] = {
      "\n"
      "--no-library   walk the names in the layout's order, without recognition\n"
      "--android N    the Android version the check of the file judges (9 to 16)\n",
-     run_learn_command, false, nullptr, false, true, false, true},
+     run_learn_command, false, nullptr, false, true, false, true, false},
     {"android-layout",
      "usage: dravoke-keymap android-layout [--dir DIR] [--out DIR] [--force] [--android N]\n"
+     "                                     [--abi 32|64]\n"
      "\n"
      "Writes orvex-ir-uinput.kl, Android's key layout for the virtual keyboard, with a line\n"
      "'key S NAME' for each standard scancode S of DIR's orvex-ir.kl (default\n"
@@ -176,9 +181,11 @@ const command_t k_commands[] = {
      "\n"
      "--out DIR   where to write (default: DIR of --dir when given, else the current one)\n"
      "--force     replace an orvex-ir-uinput.kl there; without it nothing is written then\n"
-     "--android N write only labels that Android N's reader takes (9 to 16; on the box, its own\n"
-     "            version; elsewhere only labels that every version takes)\n",
-     run_android_layout, false, nullptr, false, true, false, true},
+     "--android N write only labels that Android N's reader takes (9 to 16, 12L as 12; on the\n"
+     "            box, its own version; elsewhere only labels that every version takes)\n"
+     "--abi 32|64 the word size of the box that check's diagnostics of the file judge (on the\n"
+     "            box, its own; elsewhere both)\n",
+     run_android_layout, false, nullptr, false, true, false, true, true},
     {"export",
      "usage: dravoke-keymap export [--dir DIR] [--out DIR] [--force] FILE.kl...\n"
      "\n"
@@ -193,7 +200,7 @@ const command_t k_commands[] = {
      "\n"
      "--out DIR   where to write (default: the current folder)\n"
      "--force     replace a keymap there; without it that one is not written\n",
-     run_export, false, "customer layout", false, true, false, false},
+     run_export, false, "customer layout", false, true, false, false, false},
 };
 
 int usage_error(FILE *err, const char *command, const std::string &message) {
@@ -251,6 +258,8 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
     tool_options_t options;
     std::string android;  // --android's value
     bool android_given = false;
+    std::string abi;  // --abi's
+    bool abi_given = false;
     options.dir = g_keylayout_dir;
     options.werror = false;
     options.dir_given = false;
@@ -281,7 +290,8 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
         } else if (arg == "--dir" || arg == "--protocol" ||
                    (arg == "--out" && command->writes_files) ||
                    (arg == "--map" && command->imports) ||
-                   (arg == "--android" && command->judges_android)) {
+                   (arg == "--android" && command->judges_android) ||
+                   (arg == "--abi" && command->chooses_abi)) {
             if (!has_value && i + 1 >= argc) {
                 return usage_error(err, command->name, arg + " needs a value");
             }
@@ -298,6 +308,9 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
             } else if (arg == "--android") {
                 android = value;
                 android_given = true;
+            } else if (arg == "--abi") {
+                abi = value;
+                abi_given = true;
             } else if (value == "nec" || value == "rc5") {
                 options.protocols = {value == "rc5" ? k_ir_protocol_rc5 : k_ir_protocol_nec};
             } else {
@@ -326,7 +339,8 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
     }
     settle_protocols(&options);
     std::string why;
-    if (settle_android_versions(&options, android_given ? android.c_str() : nullptr, &why) != 0) {
+    if (settle_android_versions(&options, android_given ? android.c_str() : nullptr,
+                                abi_given ? abi.c_str() : nullptr, &why) != 0) {
         return usage_error(err, command->name, why);
     }
     return command->run(&options, out, err);

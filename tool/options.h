@@ -32,4 +32,9 @@ struct tool_options_t {
     int android_first = 0;
     int android_last = 0;
     std::string android_origin;
+    // The box's word size judged, the width of its long: 32 or 64, 0 for both; and how it was
+    // chosen.
+    int abi = 0;
+    std::string abi_origin;
+    bool on_android = false;  // the tool runs on an Android box (ro.build.version.sdk is set)
 };

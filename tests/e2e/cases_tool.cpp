@@ -157,7 +157,8 @@ void run_doctor_states() {
                                 layouts[2]});
              },
              [&] { write_layouts(layouts); },
-             "FAIL  Android: Android 9 to 16, without --android: "
+             "FAIL  Android: Android 9 to 16, without --android; 32- and 64-bit boxes, without "
+             "--abi: "
              "/system/usr/keylayout/orvex-ir-uinput.kl:15: \"TV_PLAY\" is not an "
              "Android key label: Android refuses this file and uses Generic.kl for every key of "
              "the device; of the 7 standard keys that customer buttons reach, Android delivers "
@@ -167,7 +168,9 @@ void run_doctor_states() {
                  write_layouts({layouts[0], layouts[2], {"customer_ir_0001.kl", "key 1 HOME\n"}});
              },
              [&] { write_layouts(layouts); },
-             "warn  Android: Android 9 to 16, without --android: no orvex-ir-uinput.kl in "
+             "warn  Android: Android 9 to 16, without --android; 32- and 64-bit boxes, without "
+             "--abi: no "
+             "orvex-ir-uinput.kl in "
              "/product/usr/keylayout, "
              "/system_ext/usr/keylayout, /odm/usr/keylayout, /vendor/usr/keylayout or "
              "/system/usr/keylayout: the virtual keyboard's keys map through Generic.kl; of the 8 "

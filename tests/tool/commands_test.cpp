@@ -97,6 +97,8 @@ TEST_F(keymap_tool, commands_decode_and_refuse_bad_usage) {
          {},
          "dravoke-keymap: --android takes a version from 9 to 16, not '8'"},
         {{"show", "--android", "15"}, 2, {}, "dravoke-keymap: unknown option '--android'"},
+        {{"check", "--abi", "16"}, 2, {}, "dravoke-keymap: --abi takes 32 or 64, not '16'"},
+        {{"import", "--abi", "32", "x"}, 2, {}, "dravoke-keymap: unknown option '--abi'"},
         // No verdict on what Android delivers without the layouts it rests on.
         {{"doctor", "--dir", "/no/such/folder", "--android", "15"},
          1,

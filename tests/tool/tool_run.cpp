@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <gtest/gtest.h>
+
 #include "support/log_capture.h"
 #include "tool/commands.h"
 #include "tool/files/file_calls.h"
@@ -107,3 +109,20 @@ const char k_box_standard[] =
     "key 167 MEDIA_RECORD\nkey 180 GUIDE\nkey 181 INFO\nkey 182 PROG_RED\nkey 183 PROG_GREEN\n"
     "key 184 PROG_YELLOW\nkey 185 PROG_BLUE\nkey 186 TV\nkey 187 CAPTIONS\n"
     "key 188 MEDIA_AUDIO_TRACK\nkey 189 TV_INPUT\nkey 14 DEL\nkey 190 SETTINGS\nkey 217 SEARCH\n";
+
+std::string gzip_of(const std::string &data, const std::string &options) {
+    std::string path = testing::TempDir() + "dravoke-gzip-XXXXXX";
+    int fd = mkstemp(&path[0]);
+    if (fd < 0) {
+        return "";
+    }
+    close(fd);
+    FILE *gzip = popen(("gzip -c -n " + options + " >" + path).c_str(), "w");
+    if (gzip == nullptr) {
+        return "";
+    }
+    fwrite(data.data(), 1, data.size(), gzip);
+    std::string gz = pclose(gzip) == 0 ? read_whole(path) : "";
+    unlink(path.c_str());
+    return gz;
+}

@@ -27,6 +27,9 @@ extern const char k_box_standard[];
 // A file's whole content, "(missing)" when it cannot be read.
 std::string read_whole(const std::string &path);
 
+// data as the gzip program compresses it with options ("-1", "-9"); "" when it cannot.
+std::string gzip_of(const std::string &data, const std::string &options);
+
 // Entries of a folder but "." and "..".
 int count_entries(const std::string &folder);
 

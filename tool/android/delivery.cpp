@@ -22,7 +22,8 @@ const char *const k_box_keylayout_dirs[k_box_keylayout_dir_count] = {
 void work_out_delivery(const layout_build_t *build, const std::string &layout,
                        const tool_options_t *options, delivery_t *d) {
     d->layout = layout;
-    android_judged(options, &d->first, &d->last);
+    d->readings = android_readings(options);
+    d->both = options->abi == 0;
     if (!layout.empty()) {
         read_android_layouts(layout, options, &d->reads, &d->unreadable);
     }
@@ -35,8 +36,8 @@ void work_out_delivery(const layout_build_t *build, const std::string &layout,
     }
 }
 
-android_key_t delivered(const delivery_t &d, int version, int scancode) {
-    size_t at = static_cast<size_t>(version - d.first);
+android_key_t delivered(const delivery_t &d, size_t at, int scancode) {
+    int version = d.readings[at].version;
     if (at < d.reads.size() && d.reads[at].loads) {
         auto label = d.reads[at].labels.find(scancode);
         return {label != d.reads[at].labels.end() ? label->second : "", k_through_layout, true,

@@ -2,10 +2,9 @@
 // daemon reads it: Android splits words at spaces, tabs, carriage returns and NUL bytes, reads
 // a number with its base prefix ("0x74" is 116), takes "#" as a comment only where a word
 // begins, has no line length limit, and fails to load the whole file at the first line it
-// cannot read. What differs between versions is data: the words each takes.
-#include <errno.h>
+// cannot read. What differs between versions and word sizes is data: the words each takes,
+// the rules it follows (tool/tables/), and the width of the box's long.
 #include <stdint.h>
-#include <stdlib.h>
 
 #include <map>
 #include <set>
@@ -13,30 +12,21 @@
 #include <vector>
 
 #include "tool/android/android.h"
+#include "tool/android/box_number.h"
 #include "tool/android/reader_words.h"
-#include "tool/files/files.h"
 #include "tool/keys/keys.h"
 #include "tool/print.h"
 #include "tool/tables/tables.h"
 
 namespace {
 
-// Key layouts are a few KiB; a limit far above them keeps a device from filling memory.
-constexpr size_t k_max_layout_bytes = 1 << 20;
-
-// Readers up to Android 11 refuse a number with more after it ("116abc") and read an empty
-// word as 0; from 15 they read the leading number and refuse only a word without one. Which
-// rule 12 to 14 follow is not known here.
-constexpr int k_strict_numbers_last = 11;
-constexpr int k_lax_numbers_first = 15;
-
 struct reader_t {
     const std::string &text;
     size_t at;
     int line;
-    int version;
+    android_reading_t reading;
     android_layout_t *layout;
-    // What earlier lines mapped, by code, with their line.
+    // The line of each code earlier lines mapped.
     std::map<int, int> usages;
     std::map<int, int> axes;
     std::map<int, int> leds;
@@ -44,6 +34,11 @@ struct reader_t {
     std::map<int, int> sensors;
     std::map<std::string, int> kernel_configs;
 };
+
+// Whether this version follows a rule, one of the version sets of tables.h.
+bool follows(const reader_t &r, unsigned rule) {
+    return ((rule >> r.reading.version) & 1) != 0;
+}
 
 // The delimiters are " \t\r" given to strchr, which also finds the string's terminating NUL.
 bool is_blank(char c) {
@@ -83,70 +78,89 @@ std::string quoted(const std::string &word) {
 }
 
 void remark(reader_t *r, android_verdict_t verdict, const std::string &why,
-            const std::string &label = "") {
-    r->layout->remarks.push_back({r->line, verdict, why, label});
+            const std::string &as = "") {
+    r->layout->remarks.push_back({r->line, verdict, why, "", as});
 }
 
 // Records a refusal; false, for the caller to return.
 bool refuse(reader_t *r, const std::string &why, const std::string &label = "") {
-    remark(r, k_android_refuses, why, label);
+    r->layout->remarks.push_back({r->line, k_android_refuses, why, label, ""});
     return false;
 }
 
-// Whether this version takes word as kind; if not, refuses, naming the versions that do. For
-// a word no version takes, listed names the words there are.
-bool takes(reader_t *r, android_word_kind_t kind, const std::string &word, const std::string &what,
-           bool listed = false) {
-    if (android_takes_word(kind, word, r->version)) {
-        return true;
-    }
+// Why this version does not take word as kind, naming the versions that do. For a word no
+// version takes, listed names the words there are.
+std::string not_taken(android_word_kind_t kind, const std::string &word, const std::string &what,
+                      bool listed) {
     int first;
     int last;
     if (android_word_versions(kind, word, &first, &last)) {
-        return refuse(r, quoted(word) + " is " + what + " " + android_since_text(first, last));
+        return quoted(word) + " is " + what + " " + android_since_text(first, last);
     }
     std::string list = listed ? " (" + android_words_of(kind, k_android_newest) + ")" : "";
-    return refuse(r, quoted(word) + " is not " + what + list, kind == k_word_label ? word : "");
+    return quoted(word) + " is not " + what + list;
 }
 
-// A number as this version reads it; false when it refuses the file there. last_word: no
-// word need follow it, so that an empty one, which old readers take as 0, decides.
-bool read_number(reader_t *r, const std::string &word, const std::string &after, int *value,
-                 bool last_word = false) {
-    *value = 0;
-    if (word.empty()) {
-        if (last_word && r->version <= k_strict_numbers_last) {
-            return true;
-        }
-        // Otherwise a word must follow, and there is none: every reader refuses.
-        remark(r,
-               last_word && r->version < k_lax_numbers_first ? k_android_may_refuse
-                                                             : k_android_refuses,
-               "nothing follows " + quoted(after));
-        return false;
+// Whether this version takes word as kind; if not, refuses.
+bool takes(reader_t *r, android_word_kind_t kind, const std::string &word, const std::string &what,
+           bool listed = false) {
+    int first;
+    int last;
+    bool known = android_word_versions(kind, word, &first, &last);
+    return android_takes_word(kind, word, r->reading.version) ||
+           refuse(r, not_taken(kind, word, what, listed),
+                  kind == k_word_label && !known ? word : "");
+}
+
+// An axis or LED label's value as this version looks it up, -1 when it refuses the file there:
+// up to 13 a word it does not know, or none, is 0. missing: why, when there is no word.
+int read_named(reader_t *r, android_word_kind_t kind, const std::string &word,
+               const std::string &what, const std::string &missing) {
+    int value = android_word_value(kind, word, r->reading.version);
+    if (value >= 0) {
+        return value;
     }
-    char *end = nullptr;
-    errno = 0;
-    long long number = strtoll(word.c_str(), &end, 0);
-    if (end == word.c_str()) {
-        return refuse(r, quoted(word) + " is not a number Android reads");
+    std::string why = word.empty() ? missing : not_taken(kind, word, what, false);
+    if (!follows(*r, k_android_unknown_labels_read_as_0)) {
+        refuse(r, why);
+        return -1;
     }
-    if (errno == ERANGE || number < INT32_MIN || number > INT32_MAX) {
-        // Read with the box's long: refused on a 32-bit box, cut to 32 bits on a 64-bit one.
-        remark(r, k_android_may_refuse, quoted(word) + " overflows a 32-bit number");
-        return false;
+    remark(r, k_android_reads_otherwise, why,
+           android_word_named(kind, 0, r->reading.version) +
+               (kind == k_word_axis ? " (axis 0)" : " (LED 0)"));
+    return 0;
+}
+
+// A number as this version reads it on this box; false when it refuses the file there. after:
+// the word before it, for one that is missing.
+bool read_number(reader_t *r, const std::string &word, const std::string &after, int *value) {
+    box_number_t n = read_box_number(word, r->reading.abi, follows(*r, k_android_binary_numbers));
+    *value = n.value;
+    std::string missing = "nothing follows " + quoted(after);
+    std::string none = quoted(word) + " is not a number Android reads";
+    std::string range = quoted(word) + " is outside -2147483648 to 2147483647";
+    std::string more = quoted(word) + " is a number with more after it";
+    std::string as = std::to_string(n.value);
+    if (follows(*r, k_android_whole_word_numbers)) {
+        // strtol's end must be the word's end, which an empty word's is; ERANGE goes unread.
+        if (n.used != word.size()) {
+            // What a later C library reads as binary, this one reads as 0 with more after it.
+            bool binary = read_box_number(word, r->reading.abi, true).used == word.size();
+            return refuse(r, n.used == 0 ? none
+                             : binary    ? quoted(word) + " is a binary number"
+                                         : more);
+        }
+        if (word.empty() || !n.exact) {
+            remark(r, k_android_reads_otherwise, word.empty() ? missing : range, as);
+        }
+        return true;
     }
-    *value = static_cast<int>(number);
-    if (*end != '\0') {
-        if (r->version <= k_strict_numbers_last) {
-            return refuse(r, quoted(word) + " is a number with more after it");
-        }
-        if (r->version < k_lax_numbers_first) {
-            remark(r, k_android_may_refuse, quoted(word) + " is a number with more after it");
-        } else {
-            remark(r, k_android_reads_otherwise,
-                   quoted(word) + " is read as " + std::to_string(*value));
-        }
+    // The leading number, refused only when there is none or it is beyond the long.
+    if (n.used == 0 || n.erange) {
+        return refuse(r, word.empty() ? missing : n.used == 0 ? none : range);
+    }
+    if (!n.exact || n.used != word.size()) {
+        remark(r, k_android_reads_otherwise, n.exact ? more : range, as);
     }
     return true;
 }
@@ -173,7 +187,7 @@ bool read_code(reader_t *r, const std::string &keyword, android_word_kind_t with
                bool *usage, std::string *word, int *code) {
     *word = word_after(r);
     std::string after = keyword;
-    *usage = *word == "usage" && android_takes_word(within, *word, r->version);
+    *usage = *word == "usage" && android_takes_word(within, *word, r->reading.version);
     if (*usage) {
         after = *word;
         *word = word_after(r);
@@ -181,6 +195,11 @@ bool read_code(reader_t *r, const std::string &keyword, android_word_kind_t with
     return read_number(r, *word, after, code) &&
            new_code(r, *usage ? usages : scancodes, *code, *word,
                     prefix + (*usage ? "usage" : "scancode"));
+}
+
+// " after WORD", or "" when the word is missing.
+std::string after_text(const std::string &word) {
+    return word.empty() ? "" : " after " + printable(word);
 }
 
 // key [usage] CODE LABEL [FLAG...]
@@ -194,7 +213,7 @@ bool read_key(reader_t *r) {
     }
     std::string label = word_after(r);
     if (label.empty() || label[0] == '#') {
-        return refuse(r, "no key label after " + printable(word));
+        return refuse(r, "no key label" + after_text(word));
     }
     if (!takes(r, k_word_label, label, "an Android key label")) {
         return false;
@@ -212,6 +231,7 @@ bool read_key(reader_t *r) {
     }
     if (usage) {
         r->usages[code] = r->line;
+        r->layout->usages[code] = label;
     } else {
         r->layout->lines[code] = r->line;
         r->layout->labels[code] = label;
@@ -219,12 +239,10 @@ bool read_key(reader_t *r) {
     return true;
 }
 
-bool read_axis_label(reader_t *r) {
-    std::string label = word_after(r);
-    if (label.empty()) {
-        return refuse(r, "an axis label is missing");
-    }
-    return takes(r, k_word_axis, label, "an Android axis label");
+// The next axis label's value, -1 when the version refuses it.
+int read_axis_label(reader_t *r) {
+    return read_named(r, k_word_axis, word_after(r), "an Android axis label",
+                      "an axis label is missing");
 }
 
 // axis CODE (LABEL | invert LABEL | split VALUE LOW HIGH) [flat VALUE]...
@@ -234,35 +252,35 @@ bool read_axis(reader_t *r) {
     if (!read_number(r, word, "axis", &code) || !new_code(r, &r->axes, code, word, "axis")) {
         return false;
     }
+    android_axis_t axis = {};
     size_t mode_at = r->at;
     std::string mode = word_after(r);
-    int value;
-    if (mode == "invert" && android_takes_word(k_word_in_axis, mode, r->version)) {
-        if (!read_axis_label(r)) {
-            return false;
-        }
-    } else if (mode == "split" && android_takes_word(k_word_in_axis, mode, r->version)) {
-        if (!read_number(r, word_after(r), mode, &value) || !read_axis_label(r) ||
-            !read_axis_label(r)) {
+    axis.invert = mode == "invert" && android_takes_word(k_word_in_axis, mode, r->reading.version);
+    axis.split = mode == "split" && android_takes_word(k_word_in_axis, mode, r->reading.version);
+    if (axis.split) {
+        if (!read_number(r, word_after(r), mode, &axis.split_value) ||
+            (axis.axis = read_axis_label(r)) < 0 || (axis.high_axis = read_axis_label(r)) < 0) {
             return false;
         }
     } else {
-        r->at = mode_at;
-        if (!read_axis_label(r)) {
+        r->at = axis.invert ? r->at : mode_at;
+        if ((axis.axis = read_axis_label(r)) < 0) {
             return false;
         }
     }
     for (skip_blanks(r); !at_line_end(*r) && peek(*r) != '#'; skip_blanks(r)) {
         std::string keyword = next_word(r);
-        if (keyword != "flat" || !android_takes_word(k_word_in_axis, keyword, r->version)) {
+        if (keyword != "flat" || !android_takes_word(k_word_in_axis, keyword, r->reading.version)) {
             return refuse(
                 r, quoted(keyword) + " is not \"flat\", the one word that may follow an axis");
         }
-        if (!read_number(r, word_after(r), keyword, &value, true)) {
+        axis.has_flat = true;
+        if (!read_number(r, word_after(r), keyword, &axis.flat)) {
             return false;
         }
     }
     r->axes[code] = r->line;
+    r->layout->axes[code] = axis;
     return true;
 }
 
@@ -275,14 +293,13 @@ bool read_led(reader_t *r) {
                    &code)) {
         return false;
     }
-    std::string label = word_after(r);
-    if (label.empty()) {
-        return refuse(r, "no LED label after " + printable(word));
-    }
-    if (!takes(r, k_word_led, label, "an Android LED label")) {
+    int led = read_named(r, k_word_led, word_after(r), "an Android LED label",
+                         "no LED label" + after_text(word));
+    if (led < 0) {
         return false;
     }
     (usage ? r->led_usages : r->leds)[code] = r->line;
+    (usage ? r->layout->led_usages : r->layout->leds)[code] = led;
     return true;
 }
 
@@ -296,7 +313,7 @@ bool read_sensor(reader_t *r) {
     }
     std::string type = word_after(r);
     if (type.empty()) {
-        return refuse(r, "no sensor type after " + printable(word));
+        return refuse(r, "no sensor type" + after_text(word));
     }
     std::string index = word_after(r);
     if (!takes(r, k_word_sensor, type, "an Android sensor type") ||
@@ -304,10 +321,12 @@ bool read_sensor(reader_t *r) {
         return false;
     }
     r->sensors[code] = r->line;
+    r->layout->sensors[code] = {android_word_value(k_word_sensor, type, r->reading.version),
+                                android_word_value(k_word_sensor_data, index, r->reading.version)};
     return true;
 }
 
-// requires_kernel_config NAME
+// requires_kernel_config NAME: a box uses the file only when its kernel has NAME set.
 bool read_kernel_config(reader_t *r) {
     std::string name = word_after(r);
     auto earlier = r->kernel_configs.find(name);
@@ -316,7 +335,20 @@ bool read_kernel_config(reader_t *r) {
                              std::to_string(earlier->second));
     }
     r->kernel_configs[name] = r->line;
-    return true;
+    const kernel_config_t *kernel = r->reading.kernel;
+    if (!follows(*r, k_android_kernel_configs_checked)) {
+        return true;
+    }
+    if (name.empty()) {
+        return refuse(r, "no kernel config follows \"requires_kernel_config\"");
+    }
+    if (kernel == nullptr || !kernel->known) {
+        remark(r, k_android_needs_config, quoted(name) + " is required of the kernel",
+               kernel == nullptr ? "not known off the box" : kernel->unknown);
+        return true;
+    }
+    return kernel->config.count(name) != 0 ||
+           refuse(r, "the running kernel lacks " + quoted(name) + " (=y or =m)");
 }
 
 bool read_line(reader_t *r) {
@@ -344,18 +376,11 @@ bool read_line(reader_t *r) {
 
 }  // namespace
 
-std::string android_since_text(int first, int last) {
-    if (last < k_android_newest) {
-        return first == last ? "in Android " + std::to_string(first) + " only"
-                             : "from Android " + std::to_string(first) + " to " +
-                                   std::to_string(last) + " only";
-    }
-    return "since Android " + std::to_string(first);
-}
-
-void read_android_layout(const std::string &text, int version, android_layout_t *layout) {
-    layout->version = version;
-    reader_t r = {text, 0, 1, version, layout, {}, {}, {}, {}, {}, {}};
+void read_android_layout(const std::string &text, const android_reading_t &reading,
+                         android_layout_t *layout) {
+    layout->version = reading.version;
+    layout->abi = reading.abi;
+    reader_t r = {text, 0, 1, reading, layout, {}, {}, {}, {}, {}, {}};
     while (r.at < text.size()) {
         skip_blanks(&r);
         if (!at_line_end(r) && peek(r) != '#') {
@@ -370,20 +395,4 @@ void read_android_layout(const std::string &text, int version, android_layout_t 
     for (const android_remark_t &remark : layout->remarks) {
         layout->loads = layout->loads && remark.verdict != k_android_refuses;
     }
-}
-
-int read_android_layouts(const std::string &path, const tool_options_t *options,
-                         std::vector<android_layout_t> *layouts, std::string *why) {
-    std::string text;
-    if (read_regular_file(path, k_max_layout_bytes, &text, why) != 0) {
-        return -1;
-    }
-    int first;
-    int last;
-    android_judged(options, &first, &last);
-    for (int version = first; version <= last; version++) {
-        layouts->emplace_back();
-        read_android_layout(text, version, &layouts->back());
-    }
-    return 0;
 }

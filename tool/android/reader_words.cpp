@@ -1,7 +1,4 @@
-// The words each version of Android's key layout reader takes. Labels, flags and keywords come
-// from the generated facts; axis, LED and sensor names are not among them and are kept here, from
-// Android's input headers: remote layouts hardly ever hold such lines, yet a reader that
-// refused a correct one would be wrong about the whole file.
+// The words each version of Android's key layout reader takes, from the generated facts.
 #include <string.h>
 
 #include <string>
@@ -11,94 +8,6 @@
 #include "tool/tables/tables.h"
 
 namespace {
-
-struct named_t {
-    const char *word;
-    int first_version;
-};
-
-const named_t k_axes[] = {
-    {"X", 9},
-    {"Y", 9},
-    {"PRESSURE", 9},
-    {"SIZE", 9},
-    {"TOUCH_MAJOR", 9},
-    {"TOUCH_MINOR", 9},
-    {"TOOL_MAJOR", 9},
-    {"TOOL_MINOR", 9},
-    {"ORIENTATION", 9},
-    {"VSCROLL", 9},
-    {"HSCROLL", 9},
-    {"Z", 9},
-    {"RX", 9},
-    {"RY", 9},
-    {"RZ", 9},
-    {"HAT_X", 9},
-    {"HAT_Y", 9},
-    {"LTRIGGER", 9},
-    {"RTRIGGER", 9},
-    {"THROTTLE", 9},
-    {"RUDDER", 9},
-    {"WHEEL", 9},
-    {"GAS", 9},
-    {"BRAKE", 9},
-    {"DISTANCE", 9},
-    {"TILT", 9},
-    {"SCROLL", 9},
-    {"RELATIVE_X", 9},
-    {"RELATIVE_Y", 9},
-    {"GENERIC_1", 9},
-    {"GENERIC_2", 9},
-    {"GENERIC_3", 9},
-    {"GENERIC_4", 9},
-    {"GENERIC_5", 9},
-    {"GENERIC_6", 9},
-    {"GENERIC_7", 9},
-    {"GENERIC_8", 9},
-    {"GENERIC_9", 9},
-    {"GENERIC_10", 9},
-    {"GENERIC_11", 9},
-    {"GENERIC_12", 9},
-    {"GENERIC_13", 9},
-    {"GENERIC_14", 9},
-    {"GENERIC_15", 9},
-    {"GENERIC_16", 9},
-    {"GESTURE_X_OFFSET", 14},
-    {"GESTURE_Y_OFFSET", 14},
-    {"GESTURE_SCROLL_X_DISTANCE", 14},
-    {"GESTURE_SCROLL_Y_DISTANCE", 14},
-    {"GESTURE_PINCH_SCALE_FACTOR", 14},
-    {"GESTURE_SWIPE_FINGER_COUNT", 14},
-};
-
-const named_t k_leds[] = {
-    {"NUM_LOCK", 9},      {"CAPS_LOCK", 9},     {"SCROLL_LOCK", 9},   {"COMPOSE", 9},
-    {"KANA", 9},          {"SLEEP", 9},         {"SUSPEND", 9},       {"MUTE", 9},
-    {"MISC", 9},          {"MAIL", 9},          {"CHARGING", 9},      {"CONTROLLER_1", 12},
-    {"CONTROLLER_2", 12}, {"CONTROLLER_3", 12}, {"CONTROLLER_4", 12},
-};
-
-// Sensor lines came with Android 12, with these types and data indexes.
-const named_t k_sensors[] = {
-    {"ACCELEROMETER", 12},
-    {"MAGNETIC_FIELD", 12},
-    {"ORIENTATION", 12},
-    {"GYROSCOPE", 12},
-    {"LIGHT", 12},
-    {"PRESSURE", 12},
-    {"TEMPERATURE", 12},
-    {"PROXIMITY", 12},
-    {"GRAVITY", 12},
-    {"LINEAR_ACCELERATION", 12},
-    {"ROTATION_VECTOR", 12},
-    {"RELATIVE_HUMIDITY", 12},
-    {"AMBIENT_TEMPERATURE", 12},
-    {"MAGNETIC_FIELD_UNCALIBRATED", 12},
-    {"GAME_ROTATION_VECTOR", 12},
-    {"GYROSCOPE_UNCALIBRATED", 12},
-    {"SIGNIFICANT_MOTION", 12},
-};
-const named_t k_sensor_data[] = {{"X", 12}, {"Y", 12}, {"Z", 12}};
 
 const char *keyword_context(android_word_kind_t kind) {
     switch (kind) {
@@ -113,18 +22,13 @@ const char *keyword_context(android_word_kind_t kind) {
     }
 }
 
-// Calls each(word, first, last) for every word of a kind, in its table's order.
+// Calls each(word, value, first, last) for every word of a kind, in its table's order.
 template <typename each_t>
 void for_each_word(android_word_kind_t kind, each_t each) {
-    auto named = [&](const named_t *words, size_t count) {
-        for (size_t i = 0; i < count; i++) {
-            each(words[i].word, words[i].first_version, k_android_newest);
-        }
-    };
     auto facts = [&](const android_word_t *words, int count) {
         for (int i = 0; i < count; i++) {
             int last = words[i].last_version != 0 ? words[i].last_version : k_android_newest;
-            each(words[i].word, words[i].first_version, last);
+            each(words[i].word, words[i].code, words[i].first_version, last);
         }
     };
     switch (kind) {
@@ -135,22 +39,22 @@ void for_each_word(android_word_kind_t kind, each_t each) {
             facts(k_android_key_flags, k_android_key_flag_count);
             break;
         case k_word_axis:
-            named(k_axes, sizeof(k_axes) / sizeof(k_axes[0]));
+            facts(k_android_axes, k_android_axis_count);
             break;
         case k_word_led:
-            named(k_leds, sizeof(k_leds) / sizeof(k_leds[0]));
+            facts(k_android_leds, k_android_led_count);
             break;
         case k_word_sensor:
-            named(k_sensors, sizeof(k_sensors) / sizeof(k_sensors[0]));
+            facts(k_android_sensor_types, k_android_sensor_type_count);
             break;
         case k_word_sensor_data:
-            named(k_sensor_data, sizeof(k_sensor_data) / sizeof(k_sensor_data[0]));
+            facts(k_android_sensor_indexes, k_android_sensor_index_count);
             break;
         default:
             for (int i = 0; i < k_android_keyword_count; i++) {
                 const android_keyword_t &k = k_android_keywords[i];
                 if (strcmp(k.context, keyword_context(kind)) == 0) {
-                    each(k.word, k.first_version,
+                    each(k.word, 0, k.first_version,
                          k.last_version != 0 ? k.last_version : k_android_newest);
                 }
             }
@@ -165,7 +69,7 @@ bool android_word_versions(android_word_kind_t kind, const std::string &word, in
         return android_label_versions(word, first, last);
     }
     bool found = false;
-    for_each_word(kind, [&](const char *name, int from, int to) {
+    for_each_word(kind, [&](const char *name, int, int from, int to) {
         if (!found && word == name) {
             found = true;
             *first = from;
@@ -181,9 +85,25 @@ bool android_takes_word(android_word_kind_t kind, const std::string &word, int v
     return android_word_versions(kind, word, &first, &last) && first <= version && version <= last;
 }
 
+int android_word_value(android_word_kind_t kind, const std::string &word, int version) {
+    int value = -1;
+    for_each_word(kind, [&](const char *name, int code, int from, int to) {
+        value = word == name && from <= version && version <= to ? code : value;
+    });
+    return value;
+}
+
+std::string android_word_named(android_word_kind_t kind, int value, int version) {
+    std::string named;
+    for_each_word(kind, [&](const char *name, int code, int from, int to) {
+        named = named.empty() && code == value && from <= version && version <= to ? name : named;
+    });
+    return named;
+}
+
 std::string android_words_of(android_word_kind_t kind, int version) {
     std::string words;
-    for_each_word(kind, [&](const char *name, int from, int to) {
+    for_each_word(kind, [&](const char *name, int, int from, int to) {
         if (from <= version && version <= to) {
             words += (words.empty() ? "" : ", ") + std::string(name);
         }

@@ -22,6 +22,10 @@ enum android_word_kind_t {
 bool android_word_versions(android_word_kind_t kind, const std::string &word, int *first,
                            int *last);
 bool android_takes_word(android_word_kind_t kind, const std::string &word, int version);
+// The value that version reads word as (an axis, LED or sensor value); -1 when it takes none.
+int android_word_value(android_word_kind_t kind, const std::string &word, int version);
+// The word that version names a value by, "" when none.
+std::string android_word_named(android_word_kind_t kind, int value, int version);
 // The words of a kind that version takes, as a message lists them: "WAKE, VIRTUAL, ...".
 std::string android_words_of(android_word_kind_t kind, int version);
 // Each key flag's bit, for telling a flag given twice; 0 for no flag.

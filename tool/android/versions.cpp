@@ -1,5 +1,6 @@
 // Which Android versions a verdict is for, and how messages name them.
 #include <stdlib.h>
+#include <string.h>
 
 #include <algorithm>
 #include <string>
@@ -8,6 +9,7 @@
 #include <cutils/properties.h>
 
 #include "tool/android/android.h"
+#include "tool/files/files.h"
 #include "tool/tables/tables.h"
 
 namespace {
@@ -18,6 +20,9 @@ const struct {
     int version;
 } k_sdk_versions[] = {{28, 9},  {29, 10}, {30, 11}, {31, 12}, {32, 12},
                       {33, 13}, {34, 14}, {35, 15}, {36, 16}};
+
+// Key layouts are a few KiB; a limit far above them keeps a device from filling memory.
+constexpr size_t k_max_layout_bytes = 1 << 20;
 
 std::string range_text(int first, int last) {
     return first == last ? std::to_string(first)
@@ -83,30 +88,46 @@ void android_judged(const tool_options_t *options, int *first, int *last) {
     *last = set ? options->android_last : k_android_newest;
 }
 
-int settle_android_versions(tool_options_t *options, const char *given, std::string *why) {
-    std::string all = "Android " + range_text(k_android_oldest, k_android_newest);
+int settle_android_versions(tool_options_t *options, const char *given, const char *abi,
+                            std::string *why) {
+    // On the box the box's own version and word size; a host has no such property.
+    char sdk_text[PROPERTY_VALUE_MAX] = "";
+    property_get("ro.build.version.sdk", sdk_text, "");
+    int sdk = atoi(sdk_text);
+    options->on_android = sdk_text[0] != '\0' && sdk > 0;
+    // The tool runs in the box's userspace, whose long is its own.
+    int own = static_cast<int>(sizeof(long)) * 8;
+    if (abi != nullptr && strcmp(abi, "32") != 0 && strcmp(abi, "64") != 0) {
+        *why = std::string("--abi takes 32 or 64, not '") + abi + "'";
+        return -1;
+    }
+    options->abi = abi != nullptr ? atoi(abi) : options->on_android ? own : 0;
+    options->abi_origin = abi != nullptr ? std::string("a ") + abi + "-bit box from --abi"
+                          : options->on_android
+                              ? "a " + std::to_string(own) + "-bit box, the tool's own word size"
+                              : "32- and 64-bit boxes, without --abi";
     if (given != nullptr) {
+        // 12L reads key layouts as 12 does.
+        std::string text = strcmp(given, "12L") == 0 ? "12" : given;
         char *end = nullptr;
-        long version = strtol(given, &end, 10);
-        if (end == given || *end != '\0' || version < k_android_oldest ||
+        long version = strtol(text.c_str(), &end, 10);
+        if (end == text.c_str() || *end != '\0' || version < k_android_oldest ||
             version > k_android_newest) {
             *why = "--android takes a version from " +
                    range_text(k_android_oldest, k_android_newest) + ", not '" + given + "'";
             return -1;
         }
         options->android_first = options->android_last = static_cast<int>(version);
-        options->android_origin = "Android " + std::to_string(version) + " from --android";
+        options->android_origin = "Android " + std::to_string(version) + " from --android" +
+                                  (text != given ? std::string(" ") + given : "");
         return 0;
     }
-    // On the box the box's own version; a host has no such property.
-    char sdk_text[PROPERTY_VALUE_MAX] = "";
-    property_get("ro.build.version.sdk", sdk_text, "");
-    int sdk = atoi(sdk_text);
     int version = android_version_of_sdk(sdk);
-    if (sdk_text[0] == '\0' || sdk <= 0) {
+    if (!options->on_android) {
         options->android_first = k_android_oldest;
         options->android_last = k_android_newest;
-        options->android_origin = all + ", without --android";
+        options->android_origin =
+            "Android " + range_text(k_android_oldest, k_android_newest) + ", without --android";
         return 0;
     }
     std::string origin = std::string("ro.build.version.sdk ") + sdk_text;
@@ -118,6 +139,74 @@ int settle_android_versions(tool_options_t *options, const char *given, std::str
     options->android_first = options->android_last = version;
     options->android_origin = "Android " + std::to_string(version) + " from " + origin;
     return 0;
+}
+
+std::string android_judged_text(const tool_options_t *options) {
+    return options->android_origin + "; " + options->abi_origin;
+}
+
+std::string android_since_text(int first, int last) {
+    if (last < k_android_newest) {
+        return first == last ? "in Android " + std::to_string(first) + " only"
+                             : "from Android " + std::to_string(first) + " to " +
+                                   std::to_string(last) + " only";
+    }
+    return "since Android " + std::to_string(first);
+}
+
+int read_android_layouts(const std::string &path, const tool_options_t *options,
+                         std::vector<android_layout_t> *layouts, std::string *why) {
+    std::string text;
+    if (read_regular_file(path, k_max_layout_bytes, &text, why) != 0) {
+        return -1;
+    }
+    kernel_config_t kernel;
+    read_kernel_config(options, &kernel);
+    for (android_reading_t reading : android_readings(options)) {
+        reading.kernel = &kernel;
+        layouts->emplace_back();
+        read_android_layout(text, reading, &layouts->back());
+    }
+    return 0;
+}
+
+std::vector<android_reading_t> android_readings(const tool_options_t *options) {
+    int first;
+    int last;
+    android_judged(options, &first, &last);
+    std::vector<android_reading_t> readings;
+    for (int version = first; version <= last; version++) {
+        for (int abi : {32, 64}) {
+            if (options->abi == 0 || options->abi == abi) {
+                readings.push_back({version, abi, nullptr});
+            }
+        }
+    }
+    return readings;
+}
+
+android_readings_t android_reading_bit(int version, int abi) {
+    return android_readings_t{1} << (version + (abi == 32 ? 32 : 0));
+}
+
+std::string android_readings_text(android_readings_t readings, bool both) {
+    auto on32 = static_cast<unsigned>(readings >> 32);
+    auto on64 = static_cast<unsigned>(readings);
+    if (!both || on32 == on64) {
+        return android_versions_text(on32 | on64);
+    }
+    std::string text = on32 != 0 ? android_versions_text(on32) + " on a 32-bit box" : "";
+    return text + (on32 != 0 && on64 != 0 ? " and " : "") +
+           (on64 != 0 ? android_versions_text(on64) + " on a 64-bit box" : "");
+}
+
+std::string android_readings_verb(android_readings_t readings, bool both, const std::string &verb) {
+    auto on32 = static_cast<unsigned>(readings >> 32);
+    auto on64 = static_cast<unsigned>(readings);
+    if (both && on32 != on64 && on32 != 0 && on64 != 0) {
+        return verb;
+    }
+    return android_verb(on32 | on64, verb);
 }
 
 int generic_kl_oldest(void) {

@@ -23,44 +23,61 @@ std::string shown_name(const std::string &layout, const std::string &dir) {
     return layout == dir + "/" + keyboard_layout_file() ? keyboard_layout_file() : layout;
 }
 
-// "Android 9 to 13 refuse", "Android 15 refuses".
-std::string versions_refuse(unsigned versions) {
-    return android_versions_text(versions) + " " + android_verb(versions, "refuse");
+// "Android 9 to 13 refuse", "Android 15 on a 32-bit box refuses".
+std::string readings_refuse(android_readings_t readings, bool both) {
+    return android_readings_text(readings, both) + " " +
+           android_readings_verb(readings, both, "refuse");
+}
+
+// What readings make of a line, after what is wrong with it: "Android 9 to 13 refuse this file
+// ...", "Android 14 to 16 take it as 116".
+std::string verdict_text(android_verdict_t verdict, const std::string &as,
+                         android_readings_t readings, bool both) {
+    auto verb = [&](const char *word) { return android_readings_verb(readings, both, word); };
+    std::string who = android_readings_text(readings, both) + " ";
+    if (verdict == k_android_refuses) {
+        return who + verb("refuse") + " this file and " + verb("use") +
+               " Generic.kl for every key of the device";
+    }
+    if (verdict == k_android_reads_otherwise) {
+        return who + verb("take") + " it as " + as;
+    }
+    return who + verb("use") + " this file only on a kernel that has it (=y or =m), " + as;
 }
 
 void add_remarks(report_t *report, const tool_options_t *options, const std::string &path,
                  const std::vector<android_layout_t> &reads) {
-    // A remark made by several versions is said once, naming them.
-    std::map<std::tuple<int, int, std::string, std::string>, unsigned> remarks;
+    // What is wrong with a line is said once, with what each group of readings makes of it.
+    std::map<std::tuple<int, std::string, std::string>,
+             std::map<std::pair<int, std::string>, android_readings_t>>
+        remarks;
     for (const android_layout_t &read : reads) {
         for (const android_remark_t &r : read.remarks) {
-            remarks[std::make_tuple(r.line, r.verdict, r.why, r.label)] |= 1u << read.version;
+            remarks[std::make_tuple(r.line, r.why, r.label)][{r.verdict, r.as}] |=
+                android_reading_bit(read.version, read.abi);
         }
     }
+    bool both = options->abi == 0;
+    // The newest version judged refusing too makes it an error; else it holds for some.
+    int first;
+    int last;
+    android_judged(options, &first, &last);
+    android_readings_t newest = android_reading_bit(last, 32) | android_reading_bit(last, 64);
     for (const auto &entry : remarks) {
-        int line = std::get<0>(entry.first);
-        auto verdict = static_cast<android_verdict_t>(std::get<1>(entry.first));
-        const std::string &why = std::get<2>(entry.first);
-        std::string nearest =
-            std::get<3>(entry.first).empty() ? "" : nearest_android_label(std::get<3>(entry.first));
-        std::string hint = nearest.empty() ? "" : " (did you mean \"" + nearest + "\"?)";
-        unsigned versions = entry.second;
-        std::string what;
+        std::string text = std::get<1>(entry.first);
         severity_t severity = k_warning;
-        if (verdict == k_android_refuses) {
-            what = ": " + versions_refuse(versions) + " this file and " +
-                   android_verb(versions, "use") + " Generic.kl for every key of the device";
-            // The newest version judged refusing too makes it an error; else it holds for some.
-            int first;
-            int last;
-            android_judged(options, &first, &last);
-            severity = (versions & (1u << last)) != 0 ? k_error : k_warning;
-        } else if (verdict == k_android_may_refuse) {
-            what = ": whether " + versions_refuse(versions) + " this file is not known here";
-        } else {
-            what = " by " + android_versions_text(versions);
+        const char *separator = ": ";
+        for (const auto &verdict : entry.second) {
+            auto kind = static_cast<android_verdict_t>(verdict.first.first);
+            text += separator + verdict_text(kind, verdict.first.second, verdict.second, both);
+            separator = "; ";
+            severity =
+                kind == k_android_refuses && (verdict.second & newest) != 0 ? k_error : severity;
         }
-        add(report, path, line, severity, "%s%s%s", why.c_str(), what.c_str(), hint.c_str());
+        std::string nearest =
+            std::get<2>(entry.first).empty() ? "" : nearest_android_label(std::get<2>(entry.first));
+        text += nearest.empty() ? "" : " (did you mean \"" + nearest + "\"?)";
+        add(report, path, std::get<0>(entry.first), severity, "%s", text.c_str());
     }
 }
 
@@ -80,15 +97,21 @@ std::string undeliverable(const std::string &name, unsigned versions) {
 }
 
 void warn_delivery(report_t *report, const layout_build_t *build, const delivery_t &d, int scancode,
-                   const android_key_t &got, unsigned versions) {
+                   const android_key_t &got, android_readings_t readings) {
+    // The versions, whatever the word size, for what turns on the labels alone.
+    unsigned versions = static_cast<unsigned>(readings | readings >> 32);
     std::string name = build->base[scancode].name;
     std::string file = shown_name(d.layout, build->dir);
     std::string line = "\"key " + std::to_string(scancode) + " " + name + "\"";
     std::string through;
     std::string fix;
     if (got.route == k_through_layout) {
-        const android_layout_t &read =
-            d.reads[static_cast<size_t>(__builtin_ctz(versions) - d.first)];
+        size_t first = 0;
+        while ((readings & android_reading_bit(d.readings[first].version, d.readings[first].abi)) ==
+               0) {
+            first++;
+        }
+        const android_layout_t &read = d.reads[first];
         auto at = read.lines.find(scancode);
         through = file + (at != read.lines.end()
                               ? ":" + std::to_string(at->second)
@@ -98,15 +121,15 @@ void warn_delivery(report_t *report, const layout_build_t *build, const delivery
         through = "Generic.kl";
         fix = keyboard_layout_file() + " with " + line + " fixes it";
     } else {
-        through = "Generic.kl, as " + versions_refuse(versions) + " " + file;
+        through = "Generic.kl, as " + readings_refuse(readings, d.both) + " " + file;
         fix = "mend it, with " + line;
     }
     std::string lacking = undeliverable(name, versions);
     fix = lacking.empty() ? fix : lacking;
     add(report, standard_layout_path(build), standard_line_of(build, scancode), k_warning,
         "%s (scancode %d) reaches %s as %s, through %s: %s", name.c_str(), scancode,
-        android_versions_text(versions).c_str(), delivered_text(got).c_str(), through.c_str(),
-        fix.c_str());
+        android_readings_text(readings, d.both).c_str(), delivered_text(got).c_str(),
+        through.c_str(), fix.c_str());
 }
 
 }  // namespace
@@ -135,13 +158,14 @@ void check_android(report_t *report, const layout_build_t *build, const tool_opt
     unsigned guessed = 0;  // versions judged through a Generic.kl not known here
     for (int scancode : d.reached) {
         // Versions that deliver alike are said once.
-        std::map<std::tuple<std::string, int, bool>, std::pair<android_key_t, unsigned>> keys;
-        for (int version = d.first; version <= d.last; version++) {
-            android_key_t got = delivered(d, version, scancode);
+        std::map<std::tuple<std::string, int, bool>, std::pair<android_key_t, android_readings_t>>
+            keys;
+        for (size_t i = 0; i < d.readings.size(); i++) {
+            android_key_t got = delivered(d, i, scancode);
             auto &alike = keys[std::make_tuple(got.label, got.route, got.lacking)];
             alike.first = got;
-            alike.second |= 1u << version;
-            guessed |= got.known ? 0 : 1u << version;
+            alike.second |= android_reading_bit(d.readings[i].version, d.readings[i].abi);
+            guessed |= got.known ? 0 : 1u << d.readings[i].version;
         }
         for (const auto &entry : keys) {
             if (entry.second.first.label != build->base[scancode].name) {

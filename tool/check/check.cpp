@@ -5,6 +5,7 @@
 
 #include "core/paths.h"
 #include "core/protocol.h"
+#include "tool/android/android.h"
 #include "tool/check/check.h"
 #include "tool/check/diagnostics.h"
 #include "tool/files/files.h"
@@ -262,7 +263,7 @@ int run_check(const tool_options_t *options, FILE *out, check_totals_t *totals) 
              errors, errors == 1 ? "" : "s");
     if (out != nullptr) {
         tool_print(out, "%s%s(%s; %s); %s\n", summary.c_str(), summary.empty() ? "" : " ",
-                   options->protocol_origin.c_str(), options->android_origin.c_str(), counts);
+                   options->protocol_origin.c_str(), android_judged_text(options).c_str(), counts);
     }
     if (totals != nullptr) {
         totals->first_error.clear();

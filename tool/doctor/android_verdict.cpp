@@ -15,15 +15,15 @@
 
 namespace {
 
-// One version's verdict: 0 ok, 1 warn, 2 FAIL, and its text; *guessed: it rests on a Generic.kl
+// One reading's verdict: 0 ok, 1 warn, 2 FAIL, and its text; *guessed: it rests on a Generic.kl
 // not known here.
-int judge_version(const layout_build_t *build, const delivery_t &d, int version,
+int judge_reading(const layout_build_t *build, const delivery_t &d, size_t reading,
                   const std::string &dir, std::string *text, bool *guessed) {
     std::string wrong;
     int wrong_count = 0;
     *guessed = false;
     for (int scancode : d.reached) {
-        android_key_t got = delivered(d, version, scancode);
+        android_key_t got = delivered(d, reading, scancode);
         *guessed = *guessed || !got.known;
         if (got.label != build->base[scancode].name) {
             wrong += std::string(wrong_count++ == 0 ? "" : ", ") + build->base[scancode].name +
@@ -39,8 +39,7 @@ int judge_version(const layout_build_t *build, const delivery_t &d, int version,
                                 (wrong_count == 1 ? " as another key: " : " as other keys: ") +
                                 wrong + "; 'dravoke-keymap android-layout' writes " +
                                 keyboard_layout_file() + " from " + k_standard_layout_file);
-    const android_layout_t *read =
-        d.reads.empty() ? nullptr : &d.reads[static_cast<size_t>(version - d.first)];
+    const android_layout_t *read = d.reads.empty() ? nullptr : &d.reads[reading];
     if (read != nullptr && !read->loads) {
         for (const android_remark_t &remark : read->remarks) {
             if (remark.verdict == k_android_refuses) {
@@ -92,29 +91,29 @@ int judge_android_delivery(const tool_options_t *options, int32_t protocol, std:
         *text = "no customer button reaches a standard key: nothing for Android to deliver";
         return 0;
     }
-    // Versions that fare alike are said once, the oldest first.
-    std::vector<std::pair<std::string, unsigned>> texts;
+    // Readings that fare alike are said once, the oldest first.
+    std::vector<std::pair<std::string, android_readings_t>> texts;
     int worst = 0;
     unsigned guessed = 0;
-    for (int version = d.first; version <= d.last; version++) {
+    for (size_t i = 0; i < d.readings.size(); i++) {
         std::string one;
         bool guess;
-        int verdict = judge_version(build.get(), d, version, options->dir, &one, &guess);
-        guessed |= guess ? 1u << version : 0;
+        int verdict = judge_reading(build.get(), d, i, options->dir, &one, &guess);
+        guessed |= guess ? 1u << d.readings[i].version : 0;
         worst = verdict > worst ? verdict : worst;
-        auto same =
-            std::find_if(texts.begin(), texts.end(),
-                         [&](const std::pair<std::string, unsigned> &t) { return t.first == one; });
+        auto same = std::find_if(
+            texts.begin(), texts.end(),
+            [&](const std::pair<std::string, android_readings_t> &t) { return t.first == one; });
         if (same == texts.end()) {
             texts.push_back({one, 0});
             same = texts.end() - 1;
         }
-        same->second |= 1u << version;
+        same->second |= android_reading_bit(d.readings[i].version, d.readings[i].abi);
     }
-    *text = options->android_origin + ": ";
+    *text = android_judged_text(options) + ": ";
     for (size_t i = 0; i < texts.size(); i++) {
         *text += (i == 0 ? "" : "; ") +
-                 (texts.size() == 1 ? "" : android_versions_text(texts[i].second) + ": ") +
+                 (texts.size() == 1 ? "" : android_readings_text(texts[i].second, d.both) + ": ") +
                  texts[i].first;
     }
     if (guessed != 0) {

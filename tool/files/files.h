@@ -12,6 +12,9 @@
 // is, its size over the limit, or the system's error.
 int read_regular_file(const std::string &path, size_t limit, std::string *text, std::string *why);
 
+// The content of a gzip file's bytes, at most limit bytes of it. Returns 0, or -1 with *why.
+int gunzip(const std::string &gz, size_t limit, std::string *out, std::string *why);
+
 // Writes text as dir/name through a temporary file in dir, synced and then given the name. With
 // replace it is renamed over a file of the name, keeping that file's mode; without, a file of
 // the name, even one made while writing, stays as it was and the write fails with EEXIST. A

@@ -369,3 +369,126 @@ const android_keyword_t k_android_keywords[] = {
     {"line", "sensor", 12, 0},
 };
 const int k_android_keyword_count = sizeof(k_android_keywords) / sizeof(k_android_keywords[0]);
+
+// Axis labels (axis lines, also after invert and split) with their axis value.
+const android_word_t k_android_axes[] = {
+    {"X", 0, 9, 0},
+    {"Y", 1, 9, 0},
+    {"PRESSURE", 2, 9, 0},
+    {"SIZE", 3, 9, 0},
+    {"TOUCH_MAJOR", 4, 9, 0},
+    {"TOUCH_MINOR", 5, 9, 0},
+    {"TOOL_MAJOR", 6, 9, 0},
+    {"TOOL_MINOR", 7, 9, 0},
+    {"ORIENTATION", 8, 9, 0},
+    {"VSCROLL", 9, 9, 0},
+    {"HSCROLL", 10, 9, 0},
+    {"Z", 11, 9, 0},
+    {"RX", 12, 9, 0},
+    {"RY", 13, 9, 0},
+    {"RZ", 14, 9, 0},
+    {"HAT_X", 15, 9, 0},
+    {"HAT_Y", 16, 9, 0},
+    {"LTRIGGER", 17, 9, 0},
+    {"RTRIGGER", 18, 9, 0},
+    {"THROTTLE", 19, 9, 0},
+    {"RUDDER", 20, 9, 0},
+    {"WHEEL", 21, 9, 0},
+    {"GAS", 22, 9, 0},
+    {"BRAKE", 23, 9, 0},
+    {"DISTANCE", 24, 9, 0},
+    {"TILT", 25, 9, 0},
+    {"SCROLL", 26, 11, 0},
+    {"RELATIVE_X", 27, 11, 0},
+    {"RELATIVE_Y", 28, 11, 0},
+    {"RESERVED_29", 29, 12, 0},
+    {"RESERVED_30", 30, 12, 0},
+    {"RESERVED_31", 31, 12, 0},
+    {"GENERIC_1", 32, 9, 0},
+    {"GENERIC_2", 33, 9, 0},
+    {"GENERIC_3", 34, 9, 0},
+    {"GENERIC_4", 35, 9, 0},
+    {"GENERIC_5", 36, 9, 0},
+    {"GENERIC_6", 37, 9, 0},
+    {"GENERIC_7", 38, 9, 0},
+    {"GENERIC_8", 39, 9, 0},
+    {"GENERIC_9", 40, 9, 0},
+    {"GENERIC_10", 41, 9, 0},
+    {"GENERIC_11", 42, 9, 0},
+    {"GENERIC_12", 43, 9, 0},
+    {"GENERIC_13", 44, 9, 0},
+    {"GENERIC_14", 45, 9, 0},
+    {"GENERIC_15", 46, 9, 0},
+    {"GENERIC_16", 47, 9, 0},
+    {"GESTURE_X_OFFSET", 48, 14, 0},
+    {"GESTURE_Y_OFFSET", 49, 14, 0},
+    {"GESTURE_SCROLL_X_DISTANCE", 50, 14, 0},
+    {"GESTURE_SCROLL_Y_DISTANCE", 51, 14, 0},
+    {"GESTURE_PINCH_SCALE_FACTOR", 52, 14, 0},
+    {"GESTURE_SWIPE_FINGER_COUNT", 53, 15, 0},
+};
+const int k_android_axis_count = sizeof(k_android_axes) / sizeof(k_android_axes[0]);
+
+// LED labels with their LED value.
+const android_word_t k_android_leds[] = {
+    {"NUM_LOCK", 0, 9, 0},      {"CAPS_LOCK", 1, 9, 0},     {"SCROLL_LOCK", 2, 9, 0},
+    {"COMPOSE", 3, 9, 0},       {"KANA", 4, 9, 0},          {"SLEEP", 5, 9, 0},
+    {"SUSPEND", 6, 9, 0},       {"MUTE", 7, 9, 0},          {"MISC", 8, 9, 0},
+    {"MAIL", 9, 9, 0},          {"CHARGING", 10, 9, 0},     {"CONTROLLER_1", 16, 9, 0},
+    {"CONTROLLER_2", 17, 9, 0}, {"CONTROLLER_3", 18, 9, 0}, {"CONTROLLER_4", 19, 9, 0},
+};
+const int k_android_led_count = sizeof(k_android_leds) / sizeof(k_android_leds[0]);
+
+// Sensor types with their value: 12 names those from 8 on only by number ("08").
+const android_word_t k_android_sensor_types[] = {
+    {"ACCELEROMETER", 1, 12, 0},
+    {"MAGNETIC_FIELD", 2, 12, 0},
+    {"ORIENTATION", 3, 12, 0},
+    {"GYROSCOPE", 4, 12, 0},
+    {"LIGHT", 5, 12, 0},
+    {"PRESSURE", 6, 12, 0},
+    {"TEMPERATURE", 7, 12, 0},
+    {"08", 8, 12, 12},
+    {"PROXIMITY", 8, 13, 0},
+    {"09", 9, 12, 12},
+    {"GRAVITY", 9, 13, 0},
+    {"10", 10, 12, 12},
+    {"LINEAR_ACCELERATION", 10, 13, 0},
+    {"11", 11, 12, 12},
+    {"ROTATION_VECTOR", 11, 13, 0},
+    {"12", 12, 12, 12},
+    {"RELATIVE_HUMIDITY", 12, 13, 0},
+    {"13", 13, 12, 12},
+    {"AMBIENT_TEMPERATURE", 13, 13, 0},
+    {"14", 14, 12, 12},
+    {"MAGNETIC_FIELD_UNCALIBRATED", 14, 13, 0},
+    {"15", 15, 12, 12},
+    {"GAME_ROTATION_VECTOR", 15, 13, 0},
+    {"16", 16, 12, 12},
+    {"GYROSCOPE_UNCALIBRATED", 16, 13, 0},
+    {"17", 17, 12, 12},
+    {"SIGNIFICANT_MOTION", 17, 13, 0},
+};
+const int k_android_sensor_type_count =
+    sizeof(k_android_sensor_types) / sizeof(k_android_sensor_types[0]);
+
+// A sensor's data index.
+const android_word_t k_android_sensor_indexes[] = {
+    {"X", 0, 12, 0},
+    {"Y", 1, 12, 0},
+    {"Z", 2, 12, 0},
+};
+const int k_android_sensor_index_count =
+    sizeof(k_android_sensor_indexes) / sizeof(k_android_sensor_indexes[0]);
+
+// The versions (bit v: Android v) of each rule by which the readers of an Android box
+// differ, for both word sizes; the versions not named follow the other reading.
+// a number must be the whole word, and strtol's ERANGE goes unread; the others read the
+// leading number and refuse a word without one or out of the long's range
+const unsigned k_android_whole_word_numbers = 0x3e00;
+// the C library's strtol reads "0b101" as binary
+const unsigned k_android_binary_numbers = 0x1c000;
+// an unknown or missing axis or LED label is read as 0 (X, NUM_LOCK); the others refuse
+const unsigned k_android_unknown_labels_read_as_0 = 0x3e00;
+// requires_kernel_config: the file is used only on a kernel with that config
+const unsigned k_android_kernel_configs_checked = 0x1c000;

@@ -8,8 +8,11 @@
 - android_key_labels.cpp from the Linux key code -> Android label TSV (the facts of
   Android's generic key layout);
 - android_reader_facts.cpp from the facts of each Android version's key layout reader
-  (../shared/keys/android-versions): the labels, flags and keywords it accepts, with the
-  versions that accept each; generic_kl.cpp from Generic.kl as the versions there ship it;
+  (../shared/keys/android-versions): the labels, flags, keywords, axis, LED and sensor words it
+  accepts, with the versions that accept each, and the versions of each rule by which the
+  readers differ; tests/tool/android/reader_rules_table.h and .cpp from those rules with an
+  example each, for the reader's test; generic_kl.cpp from Generic.kl as the versions there
+  ship it;
 - remote_key_labels.cpp from the TSV of the Android labels of keys whose meaning on a
   remote differs from a keyboard's (the kernel's standard for IR keymaps);
 - keymap_library_index.cpp from the Linux remote keymap library (Debian's ir-keytable,
@@ -122,17 +125,139 @@ def version_number(text):
     return int(text.rstrip("L"))
 
 
+# The nine versions of reader-rules.tsv's `versions` column, in order.
+RULE_VERSIONS = ["9", "10", "11", "12", "12L", "13", "14", "15", "16"]
+
+
+def rule_versions(text):
+    """A `versions` cell ("9-13", "12-12L", "9-10,14-16") as a mask, bit v for Android v."""
+    mask = 0
+    for part in text.split(","):
+        first, _, last = part.partition("-")
+        span = RULE_VERSIONS[RULE_VERSIONS.index(first):RULE_VERSIONS.index(last or first) + 1]
+        for v in span:
+            mask |= 1 << version_number(v)
+    return mask
+
+
+def rule_rows(folder):
+    """reader-rules.tsv's rows of an Android box: `host` rows describe the fact-checkers' C
+    library, not Android's, and never decide a verdict."""
+    rows = [r for r in facts(os.path.join(folder, "reader-rules.tsv")) if r["platform"] != "host"]
+    for r in rows:
+        # 12L reads every file here as 12 does, which lets the tool take 12L as 12.
+        span = [v for part in r["versions"].split(",") for v in RULE_VERSIONS[
+            RULE_VERSIONS.index(part.split("-")[0]):RULE_VERSIONS.index(part.split("-")[-1]) + 1]]
+        assert ("12" in span) == ("12L" in span), r
+    return rows
+
+
+def rule_mask(rows, rule, platform, verdict):
+    """The versions of a rule's rows of that platform and verdict."""
+    mask = 0
+    for r in rows:
+        if r["rule"] == rule and r["platform"] == platform and r["verdict"] == verdict:
+            mask |= rule_versions(r["versions"])
+    assert mask, (rule, platform, verdict)
+    return mask
+
+
+def reader_rules(folder):
+    """The versions of each rule by which the readers differ, each checked against the rows of
+    the rules that follow from it."""
+    rows = rule_rows(folder)
+    whole = rule_mask(rows, "num.trailing.key", "any", "refuse")
+    for rule in ("usage", "axis", "split", "flat", "led", "led-usage", "vtab"):
+        assert rule_mask(rows, "num.trailing." + rule, "any", "refuse") == whole, rule
+    zero = rule_mask(rows, "label.axis-unknown", "any", "accept")
+    assert rule_mask(rows, "label.led-unknown", "any", "accept") == zero
+    return [
+        ("k_android_whole_word_numbers", whole,
+         "a number must be the whole word, and strtol's ERANGE goes unread; the others read the\n"
+         "// leading number and refuse a word without one or out of the long's range"),
+        ("k_android_binary_numbers", rule_mask(rows, "num.binary", "device", "accept"),
+         "the C library's strtol reads \"0b101\" as binary"),
+        ("k_android_unknown_labels_read_as_0", zero,
+         "an unknown or missing axis or LED label is read as 0 (X, NUM_LOCK); the others refuse"),
+        ("k_android_kernel_configs_checked",
+         rule_mask(rows, "line.requires-kernel-config", "device", "refuse"),
+         "requires_kernel_config: the file is used only on a kernel with that config"),
+    ]
+
+
+def example_bytes(text):
+    """A facts example's bytes: \\n, \\0 and the like stand for them."""
+    escapes = {"n": "\n", "r": "\r", "t": "\t", "v": "\v", "f": "\f", "0": "\0", "\\": "\\"}
+    return re.sub(r"\\(.)", lambda m: escapes[m.group(1)], text)
+
+
+def c_string(data):
+    """Bytes as a C string literal, each byte that does not print in octal."""
+    return '"' + "".join(c if " " <= c <= "~" and c not in '"\\' else "\\%03o" % ord(c)
+                         for c in data) + '"'
+
+
+def write_reader_rules_test(folder):
+    """Every row of reader-rules.tsv for an Android box, for the reader's test: its header and
+    its table."""
+    abis = {"any": 0, "device": 0, "32-bit": 32, "64-bit": 64}
+    rows = []
+    for r in rule_rows(folder):
+        # A row that turns on the kernel: its verdict says whether the kernel has the config.
+        kernel = ""
+        if r["example"].startswith("requires_kernel_config") and r["platform"] == "device":
+            kernel = r["example"].split(" ", 1)[1] if r["verdict"] == "accept" else ""
+        example = example_bytes(r["example"])
+        rows.append('    {"%s", 0x%x, %d, {%s, %d}, %d, "%s", "%s", %s},\n' % (
+            r["rule"], rule_versions(r["versions"]), abis[r["platform"]], c_string(example),
+            len(example), r["verdict"] == "accept", kernel, r["read_as"], c_string(r["message"])))
+    header = (first_line("../shared/keys/android-versions/reader-rules.tsv") + "#pragma once\n\n"
+              "#include <string>\n\n"
+              "// Each rule by which Android's key layout readers differ, for a real box, with its\n"
+              "// example file and what the versions of the row make of it.\n"
+              "struct reader_rule_row_t {\n"
+              "    const char *rule;\n"
+              "    unsigned versions;  // bit v: Android v\n"
+              "    int abi;  // the box's long: 32 or 64 bits; 0 for both\n"
+              "    std::string example;\n"
+              "    bool accept;\n"
+              "    const char *kernel;  // the config the running kernel has, \"\" for none\n"
+              "    const char *read_as;  // what is read, in the facts' notation: \"116=POWER axis:1=0\"\n"
+              "    const char *message;  // a part of the reader's own message on refusal\n"
+              "};\n"
+              "extern const reader_rule_row_t k_reader_rule_rows[];\n"
+              "extern const int k_reader_rule_row_count;\n")
+    table = (first_line("../shared/keys/android-versions/reader-rules.tsv") +
+             '#include "tool/android/reader_rules_table.h"\n\n'
+             "const reader_rule_row_t k_reader_rule_rows[] = {\n" + "".join(rows) + "};\n"
+             "const int k_reader_rule_row_count = sizeof(k_reader_rule_rows) / sizeof(k_reader_rule_rows[0]);\n")
+    return {READER_RULES_TEST + ".h": header, READER_RULES_TEST + ".cpp": table}
+
+
 def write_android_versions(folder):
     sources = os.path.join(folder, "sources.tsv")
     versions = sorted({version_number(r["version"]) for r in facts(sources)})
 
+    def row(word, code, r):
+        return '    {"%s", %s, %d, %d},\n' % (
+            word, code, version_number(r["first_version"]),
+            version_number(r["last_version"]) if r["last_version"] else 0)
+
     def rows(tsv, key, code):
-        out = []
-        for r in sorted(facts(os.path.join(folder, tsv)), key=lambda r: r[key]):
-            out.append('    {"%s", %s, %d, %d},\n' % (
-                r[key], code(r), version_number(r["first_version"]),
-                version_number(r["last_version"]) if r["last_version"] else 0))
-        return "".join(out)
+        return "".join(row(r[key], code(r), r)
+                       for r in sorted(facts(os.path.join(folder, tsv)), key=lambda r: r[key]))
+
+    def named(tsv, code, kind=None):
+        """A table's words in its file's order (by value), for lists in messages."""
+        return "".join(row(r["label"], r[code], r) for r in facts(os.path.join(folder, tsv))
+                       if kind is None or r["kind"] == kind)
+
+    def table(name, count, body, comment):
+        return ("// %s\nconst android_word_t %s[] = {\n%s};\n"
+                "const int %s = sizeof(%s) / sizeof(%s[0]);\n\n" % (comment, name, body, count, name, name))
+
+    rules = "".join("// %s\nconst unsigned %s = 0x%x;\n" % (comment, name, mask)
+                    for name, mask, comment in reader_rules(folder))
 
     keywords = "".join(
         '    {"%s", "%s", %d, %d},\n' % (r["context"], r["keyword"], version_number(r["first_version"]),
@@ -156,7 +281,16 @@ def write_android_versions(folder):
             "// The words the reader compares against, by where it meets them: a line's first word\n"
             "// (line), or a word within a key, led or axis line.\n"
             "const android_keyword_t k_android_keywords[] = {\n" + keywords + "};\n"
-            "const int k_android_keyword_count = sizeof(k_android_keywords) / sizeof(k_android_keywords[0]);\n")
+            "const int k_android_keyword_count = sizeof(k_android_keywords) / sizeof(k_android_keywords[0]);\n\n" +
+            table("k_android_axes", "k_android_axis_count", named("axes.tsv", "axis"),
+                  "Axis labels (axis lines, also after invert and split) with their axis value.") +
+            table("k_android_leds", "k_android_led_count", named("leds.tsv", "led"), "LED labels with their LED value.") +
+            table("k_android_sensor_types", "k_android_sensor_type_count", named("sensors.tsv", "value", "type"),
+                  "Sensor types with their value: 12 names those from 8 on only by number (\"08\").") +
+            table("k_android_sensor_indexes", "k_android_sensor_index_count", named("sensors.tsv", "value", "data_index"),
+                  "A sensor's data index.") +
+            "// The versions (bit v: Android v) of each rule by which the readers of an Android box\n"
+            "// differ, for both word sizes; the versions not named follow the other reading.\n" + rules)
 
 
 def write_generic_kl(folder):
@@ -245,6 +379,9 @@ def keymap_protocols(text):
     return tables
 
 
+# The reader's test table, beside the test.
+READER_RULES_TEST = os.path.join(ROOT, "tests", "tool", "android", "reader_rules_table")
+
 # The files the library's keys are written to, one a protocol family.
 KEYMAP_FILES = {"nec": "keymap_library_nec.cpp", "rc5": "keymap_library_rc5.cpp",
                 "unknown": "keymap_library_commands.cpp"}
@@ -315,12 +452,13 @@ def main():
         "keymap_library_index.cpp": write_library(args.library),
     }
     outputs.update(write_keymaps(args.library))
+    outputs.update(write_reader_rules_test(args.versions))
     for name, text in outputs.items():
         path = os.path.join(TABLES, name)
         with open(path, "w") as f:
             f.write(text)
         subprocess.run(["clang-format", "-i", path], check=True)
-        print("wrote", os.path.relpath(path))
+        print("wrote", os.path.relpath(path, ROOT))
 
 
 if __name__ == "__main__":

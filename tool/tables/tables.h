@@ -41,6 +41,20 @@ struct android_keyword_t {
 };
 extern const android_keyword_t k_android_keywords[];
 extern const int k_android_keyword_count;
+// The words of axis, LED and sensor lines, each with its value (code), in the order of value.
+extern const android_word_t k_android_axes[];
+extern const int k_android_axis_count;
+extern const android_word_t k_android_leds[];
+extern const int k_android_led_count;
+extern const android_word_t k_android_sensor_types[];
+extern const int k_android_sensor_type_count;
+extern const android_word_t k_android_sensor_indexes[];
+extern const int k_android_sensor_index_count;
+// The versions (bit v: Android v) that follow each rule by which the readers differ.
+extern const unsigned k_android_whole_word_numbers;
+extern const unsigned k_android_binary_numbers;
+extern const unsigned k_android_unknown_labels_read_as_0;
+extern const unsigned k_android_kernel_configs_checked;
 // Generic.kl as the versions of k_generic_kl_versions ship it: each scancode's label, "" where
 // a version leaves it unmapped.
 constexpr int k_generic_kl_version_count = 2;

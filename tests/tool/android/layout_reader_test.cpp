@@ -60,11 +60,12 @@ TEST(android_reader, reads_each_rule_as_each_version_does) {
         // A number with more after it: refused by the old readers, read by the new.
         {"key 116abc POWER\n", 11, 1, k_android_refuses, "\"116abc\" is a number with more after",
          0, ""},
-        {"key 116abc POWER\n", 13, 1, k_android_may_refuse, "is a number with more after it", 116,
-         "POWER"},
-        {"key 116abc POWER\n", 15, 1, k_android_reads_otherwise, "\"116abc\" is read as 116", 116,
-         "POWER"},
-        {"key 4294967412 POWER\n", 16, 1, k_android_may_refuse, "overflows a 32-bit number", 0, ""},
+        {"key 116abc POWER\n", 15, 1, k_android_reads_otherwise,
+         "\"116abc\" is a number with more after it", 116, "POWER"},
+        {"key 0x1z POWER\n", 16, 1, k_android_reads_otherwise, "", 1, "POWER"},
+        {"key 2147483648 POWER\n", 16, 1, k_android_reads_otherwise,
+         "\"2147483648\" is outside -2147483648 to 2147483647", -2147483647 - 1, "POWER"},
+        {"key 0b101 POWER\n", 13, 1, k_android_refuses, "\"0b101\" is a binary number", 0, ""},
         // First words by version.
         {"kye 1 POWER\n", 16, 1, k_android_refuses,
          "\"kye\" is not a keyword of Android's key layouts", 0, ""},
@@ -81,7 +82,9 @@ TEST(android_reader, reads_each_rule_as_each_version_does) {
          ""},
         {"requires_kernel_config CONFIG_HID_X\nrequires_kernel_config CONFIG_HID_X\n", 14, 2,
          k_android_refuses, "kernel config \"CONFIG_HID_X\" is required already, at line 1", 0, ""},
-        {"requires_kernel_config CONFIG_A CONFIG_B\n", 16, 1, k_android_refuses,
+        {"requires_kernel_config CONFIG_OTHER\n", 14, 1, k_android_refuses,
+         "the running kernel lacks \"CONFIG_OTHER\" (=y or =m)", 0, ""},
+        {"requires_kernel_config CONFIG_HID_X CONFIG_B\n", 16, 1, k_android_refuses,
          "\"CONFIG_B\" follows where the line should end", 0, ""},
         // Axes: plain, inverted, split, flat; a scancode twice.
         {"axis 1 X\naxis 0x01 Y\n", 9, 2, k_android_refuses, "\"0x01\" is axis 1, which line 1", 0,
@@ -94,27 +97,33 @@ TEST(android_reader, reads_each_rule_as_each_version_does) {
         {"axis 3 X sharp 2\n", 15, 1, k_android_refuses, "\"sharp\" is not \"flat\"", 0, ""},
         {"axis 3 TWIST\n", 15, 1, k_android_refuses, "\"TWIST\" is not an Android axis label", 0,
          ""},
-        // An empty flat value: old readers take it as 0.
-        {"axis 3 X flat\n", 11, 0, k_loads, "", 0, ""},
-        {"axis 3 X flat\n", 14, 1, k_android_may_refuse, "nothing follows \"flat\"", 0, ""},
-        {"axis 3 X flat\n", 15, 1, k_android_refuses, "nothing follows \"flat\"", 0, ""},
+        // An empty flat value: old readers take it as 0; unknown axis labels as X.
+        {"axis 3 X flat\n", 13, 1, k_android_reads_otherwise, "nothing follows \"flat\"", 0, ""},
+        {"axis 3 X flat\n", 14, 1, k_android_refuses, "nothing follows \"flat\"", 0, ""},
+        {"axis 3 TWIST\n", 10, 1, k_android_reads_otherwise,
+         "\"TWIST\" is not an Android axis label", 0, ""},
+        {"axis 3 SCROLL\n", 10, 1, k_android_reads_otherwise,
+         "\"SCROLL\" is an Android axis label since Android 11", 0, ""},
         // LEDs.
         {"led 0 NUM_LOCK\nled usage 0x080001 NUM_LOCK\n", 9, 0, k_loads, "", 0, ""},
         {"led 0 NUM_LOCK extra\n", 15, 1, k_android_refuses,
          "\"extra\" follows where the line should end", 0, ""},
         {"led 1 DISCO\n", 15, 1, k_android_refuses, "\"DISCO\" is not an Android LED label", 0, ""},
-        {"led 0 CONTROLLER_1\n", 11, 1, k_android_refuses, "since Android 12", 0, ""},
+        {"led 0x10 CONTROLLER_1\n", 9, 0, k_loads, "", 0, ""},
+        {"led 1\n", 13, 1, k_android_reads_otherwise, "no LED label after 1", 0, ""},
         {"led 0 NUM_LOCK\nled 0x00 CAPS_LOCK\n", 15, 2, k_android_refuses,
          "is LED scancode 0, which line 1", 0, ""},
         // Every byte a message quotes is printable, NUL and control bytes escaped.
         {"led 0 NUM_LOCK x\0y\x01z\n"s, 15, 1, k_android_refuses,
          "\"x\\x00y\\x01z\" follows where the line should end", 0, ""},
     };
+    // A box whose kernel has one config.
+    const kernel_config_t kernel = {true, "", {"CONFIG_HID_X"}};
     for (const auto &row : rows) {
         SCOPED_TRACE(testing::PrintToString(row.text) + " as Android " +
                      std::to_string(row.version));
         android_layout_t read;
-        read_android_layout(row.text, row.version, &read);
+        read_android_layout(row.text, {row.version, 64, &kernel}, &read);
         if (row.verdict == k_loads) {
             EXPECT_TRUE(read.remarks.empty()) << read.remarks[0].why;
         } else {

@@ -99,7 +99,7 @@ TEST_F(keymap_tool, show_prints_the_daemons_tables) {
         int labels = 0;
         for (int version : {9, 13, 16}) {
             android_layout_t read;
-            read_android_layout(text, version, &read);
+            read_android_layout(text, {version, version == 13 ? 32 : 64, nullptr}, &read);
             EXPECT_TRUE(read.loads && read.remarks.empty()) << version;
             labels = 0;
             for (int i = 1; i < k_keymap_size; i++) {

@@ -1,0 +1,48 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "tool/files/files.h"
+#include "tool/tool_run.h"
+
+namespace {
+
+// What gzip writes, at its fastest and its best and for bytes it cannot compress (stored
+// blocks), reads back as it was; a damaged or oversized file is refused.
+TEST(gunzip, reads_what_gzip_writes) {
+    std::string config;
+    for (int i = 0; i < 4000; i++) {
+        config += "CONFIG_OPTION_" + std::to_string(i * 7919 % 4000) + (i % 3 ? "=y\n" : "=m\n");
+    }
+    std::string noise(70000, '\0');
+    std::mt19937 random(34);
+    for (char &c : noise) {
+        c = static_cast<char>(random());
+    }
+    const struct {
+        std::string data;
+        const char *options;
+    } rows[] = {{config, "-1"}, {config, "-9"}, {"CONFIG_A=y\n", "-6"}, {"", "-6"}, {noise, "-9"}};
+    for (const auto &row : rows) {
+        std::string gz = gzip_of(row.data, row.options);
+        ASSERT_FALSE(gz.empty());
+        std::string out;
+        std::string why;
+        EXPECT_EQ(gunzip(gz, row.data.size(), &out, &why), 0) << why;
+        EXPECT_TRUE(out == row.data) << row.data.size() << " bytes " << row.options;
+        if (row.data.empty()) {
+            continue;
+        }
+        EXPECT_EQ(gunzip(gz, row.data.size() - 1, &out, &why), -1);
+        EXPECT_NE(why.find("over the limit"), std::string::npos) << why;
+        for (size_t at : {size_t{3}, gz.size() / 2, gz.size() - 6}) {
+            std::string damaged = gz;
+            damaged[at] = static_cast<char>(damaged[at] ^ 0x10);
+            EXPECT_EQ(gunzip(damaged, row.data.size(), &out, &why), -1) << at;
+        }
+        EXPECT_EQ(gunzip(gz.substr(0, gz.size() - 1), row.data.size(), &out, &why), -1);
+    }
+}
+
+}  // namespace
