@@ -36,9 +36,9 @@ struct code_t {
     uint16_t symbols[288];
 };
 
-// False when the lengths over-subscribe the code; an incomplete code is allowed, as zlib
-// allows a single distance code.
-bool build(code_t *c, const uint8_t *lengths, int n) {
+// False when the lengths over-subscribe the code, or leave it incomplete where zlib refuses
+// that: it takes a literal or distance code of one 1-bit code, or of none.
+bool build(code_t *c, const uint8_t *lengths, int n, bool code_lengths = false) {
     uint16_t offsets[16];
     for (int len = 0; len < 16; len++) {
         c->counts[len] = 0;
@@ -47,15 +47,20 @@ bool build(code_t *c, const uint8_t *lengths, int n) {
         c->counts[lengths[i]]++;
     }
     int left = 1;
+    int longest = 0;
     offsets[1] = 0;
     for (int len = 1; len < 16; len++) {
         left = left * 2 - c->counts[len];
+        longest = c->counts[len] != 0 ? len : longest;
         if (left < 0) {
             return false;
         }
         if (len < 15) {
             offsets[len + 1] = static_cast<uint16_t>(offsets[len] + c->counts[len]);
         }
+    }
+    if (left > 0 && longest > 0 && (code_lengths || longest != 1)) {
+        return false;
     }
     for (int i = 0; i < n; i++) {
         if (lengths[i] != 0) {
@@ -137,7 +142,7 @@ bool inflate_dynamic(bits_t *b, size_t limit, std::string *out) {
     }
     code_t lencode;
     code_t distcode;
-    if (literals > 286 || distances > 30 || !build(&lencode, lengths, 19)) {
+    if (literals > 286 || distances > 30 || !build(&lencode, lengths, 19, true)) {
         return false;
     }
     for (int i = 0; i < literals + distances;) {
@@ -169,13 +174,14 @@ bool inflate_dynamic(bits_t *b, size_t limit, std::string *out) {
 }
 
 bool inflate_fixed(bits_t *b, size_t limit, std::string *out) {
-    uint8_t lengths[288 + 30];
-    for (int i = 0; i < 288 + 30; i++) {
+    // Distance codes 30 and 31 complete the code; a block that uses one is refused.
+    uint8_t lengths[288 + 32];
+    for (int i = 0; i < 288 + 32; i++) {
         lengths[i] = i < 144 ? 8 : i < 256 ? 9 : i < 280 ? 7 : i < 288 ? 8 : 5;
     }
     code_t lencode;
     code_t distcode;
-    return build(&lencode, lengths, 288) && build(&distcode, lengths + 288, 30) &&
+    return build(&lencode, lengths, 288) && build(&distcode, lengths + 288, 32) &&
            inflate_codes(b, &lencode, &distcode, limit, out);
 }
 
@@ -224,7 +230,7 @@ int gunzip(const std::string &gz, size_t limit, std::string *out, std::string *w
     // The header: magic, deflate, flags, then what the flags add.
     size_t at = 10;
     uint8_t flags = gz.size() >= 10 ? static_cast<uint8_t>(gz[3]) : 0;
-    if (gz.size() < 18 || gz.compare(0, 3, "\x1f\x8b\x08") != 0) {
+    if (gz.size() < 18 || gz.compare(0, 3, "\x1f\x8b\x08") != 0 || (flags & 0xe0) != 0) {
         *why = "not a gzip file";
         return -1;
     }
@@ -239,10 +245,16 @@ int gunzip(const std::string &gz, size_t limit, std::string *out, std::string *w
             at = at == std::string::npos ? gz.size() : at + 1;
         }
     }
-    at += (flags & 2) != 0 ? 2 : 0;
+    // The header's own CRC: its low 16 bits.
+    bool good = at + ((flags & 2) != 0 ? 2 : 0) <= gz.size();
+    if (good && (flags & 2) != 0) {
+        uint32_t crc = crc32_of(gz.substr(0, at));
+        good = (static_cast<uint8_t>(gz[at]) | static_cast<uint8_t>(gz[at + 1]) << 8) ==
+               static_cast<int>(crc & 0xffff);
+        at += 2;
+    }
     bits_t b = {gz, at, 0, 0, false};
     bool last = false;
-    bool good = at <= gz.size();
     while (good && !last) {
         last = take(&b, 1) != 0;
         uint32_t type = take(&b, 2);
