@@ -12,6 +12,7 @@
 #include "tool/onboard/onboard.h"
 #include "tool/options.h"
 #include "tool/print.h"
+#include "tool/tables/tables.h"
 
 namespace {
 
@@ -19,9 +20,10 @@ const char k_usage[] =
     "usage: dravoke-keymap COMMAND [OPTIONS]\n"
     "\n"
     "Shows what dravoke makes of the box's key layouts and of the receiver's raw codes, with\n"
-    "the daemon's own code. Grabs no device; only import, learn and android-layout write\n"
-    "files.\n"
+    "the daemon's own code. Grabs no device; only import, learn, android-layout and export\n"
+    "write files.\n"
     "\n"
+    "Commands:\n"
     "check [DIR]     report what will not work as written in the key layouts\n"
     "show [DIR]      print the customer tables the daemon builds\n"
     "decode RAW...   decode raw codes as getevent prints them, and say what they give\n"
@@ -32,10 +34,29 @@ const char k_usage[] =
     "android-layout  write the virtual keyboard's layout, so Android delivers the standard keys\n"
     "export FILE.kl  write a customer layout as an ir-keytable keymap, for Linux and its library\n"
     "\n"
+    "Options:\n"
     "--dir DIR            key layout folder (default %s)\n"
     "--protocol nec|rc5   IR protocol (default: the receiver driver's, read from\n"
     "                     %s; both when that cannot be read)\n"
-    "-h, --help           show this help; 'dravoke-keymap COMMAND --help' for a command\n";
+    "-h, --help           show this help; 'dravoke-keymap COMMAND --help' for a command\n"
+    "\n"
+    "Exit status:\n"
+    "0   the command did what it was asked and found nothing wrong\n"
+    "1   check found errors, doctor a FAIL, a file was not written, or the key layouts or the\n"
+    "    receiver could not be read (each command's --help says which)\n"
+    "2   bad usage; for import also a keymap it cannot read, for learn an --out it cannot write\n"
+    "\n"
+    "Files:\n"
+    "%-23s  the key layouts: orvex-ir.kl, the standard remote's;\n"
+    "                         customer_ir_XXXX.kl (NEC) and customer_rc5_ir_XX.kl (RC5), one a\n"
+    "                         customer remote; orvex-ir-uinput.kl, Android's for the virtual\n"
+    "                         keyboard, which doctor also looks for in /product, /system_ext,\n"
+    "                         /odm and /vendor\n"
+    "%-23s  the protocol the receiver's driver decodes: 0 NEC, 1 RC5\n"
+    "%-23s  the receiver: the input device named %s (watch, learn, doctor)\n"
+    "%-23s  where the daemon makes its virtual keyboard, %s (doctor)\n"
+    "/lib/udev/rc_keymaps     the Linux keymap library of ir-keytable (import); the tool\n"
+    "                         carries a copy of it\n";
 
 struct command_t {
     const char *name;
@@ -115,11 +136,15 @@ const command_t k_commands[] = {
      "and SELinux denials. One line each: ok, warn or FAIL, with what to do. Changes nothing;\n"
      "run it as root to see all. Android's reading is judged for the box's own version\n"
      "(--android N elsewhere).\n"
-     "Exit status: 0 when nothing FAILs, 1 otherwise.\n",
+     "Exit status: 0 when nothing FAILs, 1 otherwise.\n"
+     "\n"
+     "--android N   judge Android N's reading of the layouts (9 to 16; on the box, its own\n"
+     "              version)\n",
      run_doctor, false, nullptr, false, false, false, true},
     {"import",
      "usage: dravoke-keymap import [--dir DIR] [--out DIR] [--force] [--map KEY_X=NAME]...\n"
      "                             [--swap-address] [--android N] KEYMAP...\n"
+     "       dravoke-keymap import --list\n"
      "\n"
      "Writes the customer layouts of remotes that the Linux keymap library describes\n"
      "(ir-keytable's keymaps: TOML, or the older plain text), one file per customer code, named\n"
@@ -138,7 +163,9 @@ const command_t k_commands[] = {
      "--map KEY_X=NAME   give the Linux key KEY_X the standard layout's NAME\n"
      "--swap-address     turn the two address bytes round, for a receiver that keeps them the\n"
      "                   other way\n"
-     "--android N        the Android version check's diagnostics judge (9 to 16)\n",
+     "--android N        the Android version check's diagnostics judge (9 to 16)\n"
+     "--list             print the names of the keymaps that the tool carries and import\n"
+     "                   writes, one a line\n",
      run_import, false, "keymap", false, true, true, true},
     {"learn",
      "usage: dravoke-keymap learn [--dir DIR] [--protocol nec|rc5] [--out DIR] [--force]\n"
@@ -172,10 +199,10 @@ const command_t k_commands[] = {
      "or not at all; written beside the standard layout, check's diagnostics follow.\n"
      "Exit status: 0 file written, 1 nothing written, 2 bad usage.\n"
      "\n"
-     "--out DIR   where to write (default: DIR of --dir when given, else the current one)\n"
-     "--force     replace an orvex-ir-uinput.kl there; without it nothing is written then\n"
-     "--android N write only labels that Android N's reader takes (9 to 16; on the box, its own\n"
-     "            version; elsewhere only labels that every version takes)\n",
+     "--out DIR    where to write (default: DIR of --dir when given, else the current one)\n"
+     "--force      replace an orvex-ir-uinput.kl there; without it nothing is written then\n"
+     "--android N  write only labels that Android N's reader takes (9 to 16; on the box, its\n"
+     "             own version; elsewhere only labels that every version takes)\n",
      run_android_layout, false, nullptr, false, true, false, true},
     {"export",
      "usage: dravoke-keymap export [--dir DIR] [--out DIR] [--force] FILE.kl...\n"
@@ -193,6 +220,20 @@ const command_t k_commands[] = {
      "--force     replace a keymap there; without it that one is not written\n",
      run_export, false, "customer layout", false, true, false, false},
 };
+
+// import --list: the keymaps of the tool's copy of the Linux keymap library that import writes,
+// those of a protocol the receiver decodes; the rest give commands alone, which only learn uses.
+int list_library_keymaps(FILE *out) {
+    const char *listed = "";
+    for (int i = 0; i < k_library_keymap_count; i++) {
+        const library_keymap_t &keymap = k_library_keymaps[i];
+        if (strcmp(keymap.protocol, "unknown") != 0 && strcmp(keymap.name, listed) != 0) {
+            tool_print(out, "%s\n", keymap.name);
+            listed = keymap.name;
+        }
+    }
+    return 0;
+}
 
 int usage_error(FILE *err, const char *command, const std::string &message) {
     tool_print(err, "dravoke-keymap: %s\n", message.c_str());
@@ -233,7 +274,8 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
     }
     if (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0 ||
         strcmp(argv[1], "help") == 0) {
-        tool_print(out, k_usage, g_keylayout_dir, g_protocol_file);
+        tool_print(out, k_usage, g_keylayout_dir, g_protocol_file, g_keylayout_dir, g_protocol_file,
+                   g_input_dir, k_receiver_name, g_uinput_path, k_virtual_keyboard_name);
         return 0;
     }
     const command_t *command = nullptr;
@@ -249,6 +291,7 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
     tool_options_t options;
     std::string android;  // --android's value
     bool android_given = false;
+    bool list = false;  // import --list
     options.dir = g_keylayout_dir;
     options.werror = false;
     options.dir_given = false;
@@ -274,6 +317,8 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
             options.force = true;
         } else if (arg == "--swap-address" && command->imports && !has_value) {
             options.swap_address = true;
+        } else if (arg == "--list" && command->imports && !has_value) {
+            list = true;
         } else if (arg == "--no-library" && command->run == run_learn_command && !has_value) {
             options.no_library = true;
         } else if (arg == "--dir" || arg == "--protocol" ||
@@ -312,6 +357,10 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
         } else {
             return usage_error(err, command->name, "unexpected argument '" + arg + "'");
         }
+    }
+    if (list) {
+        return options.args.empty() ? list_library_keymaps(out)
+                                    : usage_error(err, command->name, "--list takes no keymap");
     }
     if (command->arguments != nullptr && options.args.empty()) {
         return usage_error(err, command->name, std::string("no ") + command->arguments + " given");
