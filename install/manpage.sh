@@ -1,7 +1,8 @@
 #!/bin/bash
 # Writes the manual page dravoke-keymap(1) from the tool's own --help and each command's, through
 # help2man, so that the page and the help cannot disagree. The texts are only laid out the way
-# help2man reads help (headings, indented tables); no word is added but the page's NAME line.
+# help2man reads help (headings, indented tables); nothing is added but the page's NAME line and
+# each command's name over its part.
 #   install/manpage.sh OUTPUT [EMULATOR...] TOOL
 # (a cross build runs the tool under its emulator, as it runs the tests)
 set -euo pipefail
@@ -55,7 +56,8 @@ trap 'rm -rf "$work"' EXIT
     sed -e '1s/^usage:/Usage:/' <<<"$main" | lay_out
     echo "*Commands*"
     for command in $commands; do
-        lay_out_command "$command" "$("${tool[@]}" "$command" --help)"
+        help=$("${tool[@]}" "$command" --help)
+        lay_out_command "$command" "$help"
     done
 } >"$work/help.txt"
 
