@@ -6,5 +6,5 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh cmake make g++ libgtest-dev libbenchmark-dev android-liblog-dev \
-    libtomlplusplus-dev ir-keytable
+    libtomlplusplus-dev ir-keytable help2man
 exec tests/e2e/demo.sh "$PWD"

@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh cmake make g++ libgtest-dev libbenchmark-dev android-liblog-dev clang-format \
     googletest g++-arm-linux-gnueabihf g++-aarch64-linux-gnu qemu-user-static blueprint-tools clang \
-    libtomlplusplus-dev ir-keytable \
+    libtomlplusplus-dev ir-keytable help2man groff-base \
     android-liblog-dev:armhf android-liblog-dev:arm64
 
 jobs=$(nproc)

@@ -21,9 +21,10 @@ const char k_usage[] =
     "usage: dravoke-keymap COMMAND [OPTIONS]\n"
     "\n"
     "Shows what dravoke makes of the box's key layouts and of the receiver's raw codes, with\n"
-    "the daemon's own code. Grabs no device; only import, learn and android-layout write\n"
-    "files.\n"
+    "the daemon's own code. Grabs no device; only import, learn, android-layout and export\n"
+    "write files.\n"
     "\n"
+    "Commands:\n"
     "check [DIR]     report what will not work as written in the key layouts\n"
     "show [DIR]      print the customer tables the daemon builds\n"
     "decode RAW...   decode raw codes as getevent prints them, and say what they give\n"
@@ -34,10 +35,29 @@ const char k_usage[] =
     "android-layout  write the virtual keyboard's layout, so Android delivers the standard keys\n"
     "export FILE.kl  write a customer layout as an ir-keytable keymap, for Linux and its library\n"
     "\n"
+    "Options:\n"
     "--dir DIR            key layout folder (default %s)\n"
     "--protocol nec|rc5   IR protocol (default: the receiver driver's, read from\n"
     "                     %s; both when that cannot be read)\n"
-    "-h, --help           show this help; 'dravoke-keymap COMMAND --help' for a command\n";
+    "-h, --help           show this help; 'dravoke-keymap COMMAND --help' for a command\n"
+    "\n"
+    "Exit status:\n"
+    "0   the command did what it was asked and found nothing wrong\n"
+    "1   check found errors, doctor a FAIL, a file was not written, or the key layouts or the\n"
+    "    receiver could not be read (each command's --help says which)\n"
+    "2   bad usage; for import also a keymap it cannot read, for learn an --out it cannot write\n"
+    "\n"
+    "Files:\n"
+    "%-23s  the key layouts: orvex-ir.kl, the standard remote's;\n"
+    "                         customer_ir_XXXX.kl (NEC) and customer_rc5_ir_XX.kl (RC5), one a\n"
+    "                         customer remote; orvex-ir-uinput.kl, Android's for the virtual\n"
+    "                         keyboard, which doctor also looks for in /product, /system_ext,\n"
+    "                         /odm and /vendor\n"
+    "%-23s  the protocol the receiver's driver decodes: 0 NEC, 1 RC5\n"
+    "%-23s  the receiver: the input device named %s (watch, learn, doctor)\n"
+    "%-23s  where the daemon makes its virtual keyboard, %s (doctor)\n"
+    "/lib/udev/rc_keymaps     the Linux keymap library of ir-keytable (import); the tool\n"
+    "                         carries a copy of it\n";
 
 struct command_t {
     const char *name;
@@ -120,12 +140,17 @@ const command_t k_commands[] = {
      "layout (the first orvex-ir-uinput.kl of Android's key layout folders, or Generic.kl),\n"
      "and SELinux denials. One line each: ok, warn or FAIL, with what to do. Changes nothing;\n"
      "run it as root to see all. Android's reading is judged for the box's own version and\n"
-     "word size (--android N, 9 to 16, and --abi 32|64 elsewhere).\n"
-     "Exit status: 0 when nothing FAILs, 1 otherwise.\n",
+     "word size (--android N and --abi 32|64 elsewhere).\n"
+     "Exit status: 0 when nothing FAILs, 1 otherwise.\n"
+     "\n"
+     "--android N   judge Android N's reading of the layouts (9 to 16, 12L as 12; on the box,\n"
+     "              its own version; elsewhere every version)\n"
+     "--abi 32|64   judge it on a box of that word size (on the box, its own; elsewhere both)\n",
      run_doctor, false, nullptr, false, false, false, true, true},
     {"import",
      "usage: dravoke-keymap import [--dir DIR] [--out DIR] [--force] [--map KEY_X=NAME]...\n"
      "                             [--swap-address] [--android N] KEYMAP...\n"
+     "       dravoke-keymap import --list\n"
      "\n"
      "Writes the customer layouts of remotes that the Linux keymap library describes\n"
      "(ir-keytable's keymaps: TOML, or the older plain text), one file per customer code, named\n"
@@ -144,7 +169,9 @@ const command_t k_commands[] = {
      "--map KEY_X=NAME   give the Linux key KEY_X the standard layout's NAME\n"
      "--swap-address     turn the two address bytes round, for a receiver that keeps them the\n"
      "                   other way\n"
-     "--android N        the Android version check's diagnostics judge (9 to 16)\n",
+     "--android N        the Android version check's diagnostics judge (9 to 16, 12L as 12)\n"
+     "--list             print the names of the keymaps that the tool carries and import\n"
+     "                   writes, one a line\n",
      run_import, false, "keymap", false, true, true, true, false},
     {"learn",
      "usage: dravoke-keymap learn [--dir DIR] [--protocol nec|rc5] [--out DIR] [--force]\n"
@@ -166,7 +193,7 @@ const command_t k_commands[] = {
      "Exit status: 0 file written, 1 nothing written, 2 bad usage or --out not writable.\n"
      "\n"
      "--no-library   walk the names in the layout's order, without recognition\n"
-     "--android N    the Android version the check of the file judges (9 to 16)\n",
+     "--android N    the Android version the check of the file judges (9 to 16, 12L as 12)\n",
      run_learn_command, false, nullptr, false, true, false, true, false},
     {"android-layout",
      "usage: dravoke-keymap android-layout [--dir DIR] [--out DIR] [--force] [--android N]\n"
@@ -179,12 +206,12 @@ const command_t k_commands[] = {
      "or not at all; written beside the standard layout, check's diagnostics follow.\n"
      "Exit status: 0 file written, 1 nothing written, 2 bad usage.\n"
      "\n"
-     "--out DIR   where to write (default: DIR of --dir when given, else the current one)\n"
-     "--force     replace an orvex-ir-uinput.kl there; without it nothing is written then\n"
-     "--android N write only labels that Android N's reader takes (9 to 16, 12L as 12; on the\n"
-     "            box, its own version; elsewhere only labels that every version takes)\n"
-     "--abi 32|64 the word size of the box that check's diagnostics of the file judge (on the\n"
-     "            box, its own; elsewhere both)\n",
+     "--out DIR    where to write (default: DIR of --dir when given, else the current one)\n"
+     "--force      replace an orvex-ir-uinput.kl there; without it nothing is written then\n"
+     "--android N  write only labels that Android N's reader takes (9 to 16, 12L as 12; on the\n"
+     "             box, its own version; elsewhere only labels that every version takes)\n"
+     "--abi 32|64  the word size of the box that check's diagnostics of the file judge (on the\n"
+     "             box, its own; elsewhere both)\n",
      run_android_layout, false, nullptr, false, true, false, true, true},
     {"export",
      "usage: dravoke-keymap export [--dir DIR] [--out DIR] [--force] FILE.kl...\n"
@@ -242,7 +269,8 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
     }
     if (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0 ||
         strcmp(argv[1], "help") == 0) {
-        tool_print(out, k_usage, g_keylayout_dir, g_protocol_file);
+        tool_print(out, k_usage, g_keylayout_dir, g_protocol_file, g_keylayout_dir, g_protocol_file,
+                   g_input_dir, k_receiver_name, g_uinput_path, k_virtual_keyboard_name);
         return 0;
     }
     const command_t *command = nullptr;
@@ -260,6 +288,7 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
     bool android_given = false;
     std::string abi;  // --abi's
     bool abi_given = false;
+    bool list = false;  // import --list
     options.dir = g_keylayout_dir;
     options.werror = false;
     options.dir_given = false;
@@ -285,6 +314,8 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
             options.force = true;
         } else if (arg == "--swap-address" && command->imports && !has_value) {
             options.swap_address = true;
+        } else if (arg == "--list" && command->imports && !has_value) {
+            list = true;
         } else if (arg == "--no-library" && command->run == run_learn_command && !has_value) {
             options.no_library = true;
         } else if (arg == "--dir" || arg == "--protocol" ||
@@ -327,6 +358,10 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
         } else {
             return usage_error(err, command->name, "unexpected argument '" + arg + "'");
         }
+    }
+    if (list) {
+        return options.args.empty() ? list_library_keymaps(out)
+                                    : usage_error(err, command->name, "--list takes no keymap");
     }
     if (command->arguments != nullptr && options.args.empty()) {
         return usage_error(err, command->name, std::string("no ") + command->arguments + " given");

@@ -1,7 +1,7 @@
 // The newcomer's tour: two customer remotes and the TV's Standby, and what the box sees on
 // its virtual keyboard, printed the way evtest prints it; then the integrator's tool, the two
 // traps between the virtual keyboard and Android's keys, and the two routes to a new remote,
-// import and learn.
+// import and learn (demo_tool.cpp). A scene that does not show what it says fails the demo.
 #include <fcntl.h>
 #include <linux/input.h>
 #include <poll.h>
@@ -10,16 +10,22 @@
 #include <string.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
-#include "cases.h"
+#include <algorithm>
+
+#include "demo.h"
 
 namespace {
 
-// Prints every event that arrives within the time given, evtest style.
-void show_events(int fd, int ms) {
+// Prints every event that arrives within the time given, evtest style; returns the keys among
+// them as "+103 -103", a run of repeats as one "=103".
+std::string show_events(int fd, int ms) {
     std::vector<input_event> events;
     read_events_raw(fd, ms, &events);
+    std::string keys;
+    std::string last;
     for (const auto &ev : events) {
         if (ev.type == EV_SYN) {
             printf("    Event: time %ld.%06ld, -------------- SYN_REPORT ------------\n",
@@ -28,6 +34,14 @@ void show_events(int fd, int ms) {
             printf("    Event: time %ld.%06ld, type 1 (EV_KEY), code %d (%s), value %d\n",
                    static_cast<long>(ev.time.tv_sec), static_cast<long>(ev.time.tv_usec), ev.code,
                    key_name(ev.code).c_str(), ev.value);
+            std::string key = (ev.value == 0   ? "-"
+                               : ev.value == 1 ? "+"
+                                               : "=") +
+                              std::to_string(ev.code);
+            if (key != last || key[0] != '=') {
+                keys += (keys.empty() ? "" : " ") + key;
+            }
+            last = key;
         } else {
             printf("    Event: time %ld.%06ld, type %d, code %d, value %d\n",
                    static_cast<long>(ev.time.tv_sec), static_cast<long>(ev.time.tv_usec), ev.type,
@@ -37,17 +51,7 @@ void show_events(int fd, int ms) {
     if (events.empty()) {
         printf("    (nothing)\n");
     }
-}
-
-void press(const source_t *receiver, int keyboard, const char *what, uint32_t customer,
-           uint32_t command, int hold_ms) {
-    printf("\n>>> %s\n", what);
-    printf("    receiver reports raw code 0x%08x (pressed), then 0x%08x (released)\n",
-           nec_raw(customer, command, true), nec_raw(customer, command, false));
-    send_raw(receiver, nec_raw(customer, command, true));
-    sleep_ms(hold_ms);
-    send_raw(receiver, nec_raw(customer, command, false));
-    show_events(keyboard, 300);
+    return keys;
 }
 
 void print_layout(const std::string &name, const std::string &text) {
@@ -73,185 +77,96 @@ void print_layouts() {
     }
 }
 
-// Runs a command line in the guest's shell and shows it with what it printed.
-void show_command(const std::string &command) {
+// keys as show_events gives them, but for repeats.
+std::string without_repeats(const std::string &keys) {
+    std::string kept;
+    size_t at = 0;
+    while (at < keys.size()) {
+        size_t end = std::min(keys.find(' ', at), keys.size());
+        if (keys[at] != '=') {
+            kept += (kept.empty() ? "" : " ") + keys.substr(at, end - at);
+        }
+        at = end + 1;
+    }
+    return kept;
+}
+
+// The Standby from the TV, and what the box sees.
+void tv_standby(demo_t *demo, int keyboard, const char *what, const char *want) {
+    printf("\n>>> %s\n", what);
+    raise_hdmi_uevent("change@/devices/platform/soc/hdmi", {"CEC_MSG=36"});
+    std::string got = show_events(keyboard, 300);
+    demo_expect(demo, what, got == want, expect_text(want, got));
+}
+
+}  // namespace
+
+void demo_expect(demo_t *demo, const std::string &scene, bool ok, const std::string &why) {
+    if (!ok) {
+        printf("demo: FAILED: %s: %s\n", scene.c_str(), why.c_str());
+        if (std::find(demo->missed.begin(), demo->missed.end(), scene) == demo->missed.end()) {
+            demo->missed.push_back(scene);
+        }
+    }
+}
+
+void press(demo_t *demo, const source_t *receiver, int keyboard, const char *what,
+           uint32_t customer, uint32_t command, int hold_ms, const char *want) {
+    printf("\n>>> %s\n", what);
+    printf("    receiver reports raw code 0x%08x (pressed), then 0x%08x (released)\n",
+           nec_raw(customer, command, true), nec_raw(customer, command, false));
+    send_raw(receiver, nec_raw(customer, command, true));
+    sleep_ms(hold_ms);
+    send_raw(receiver, nec_raw(customer, command, false));
+    demo->raws.push_back(nec_raw(customer, command, true));
+    demo->raws.push_back(nec_raw(customer, command, false));
+    // The kernel repeats a key held past its delay; a press that is not held may be too, when
+    // the guest stalls, and still shows what it announced.
+    std::string got = show_events(keyboard, 300);
+    if (strchr(want, '=') == nullptr) {
+        got = without_repeats(got);
+    }
+    demo_expect(demo, what, got == want, expect_text(want, got));
+}
+
+void show_command(demo_t *demo, const std::string &command, int status,
+                  const std::vector<std::string> &wants) {
     printf("\n$ %s\n", command.c_str());
     fflush(stdout);
+    std::string printed;
+    int got = -1;
     FILE *p = popen((command + " 2>&1").c_str(), "r");
-    if (p == nullptr) {
+    if (p != nullptr) {
+        char line[1024];
+        while (fgets(line, sizeof(line), p) != nullptr) {
+            printf("%s", line);
+            printed += line;
+        }
+        int ended = pclose(p);
+        got = WIFEXITED(ended) ? WEXITSTATUS(ended) : -1;
+        printf("(exit status %d)\n", got);
+    } else {
         printf("    (cannot run it)\n");
-        return;
     }
-    char line[1024];
-    while (fgets(line, sizeof(line), p) != nullptr) {
-        printf("%s", line);
+    demo_expect(demo, command, got == status,
+                "exit status " + std::to_string(got) + ", not " + std::to_string(status));
+    for (const std::string &want : wants) {
+        demo_expect(demo, command, printed.find(want) != std::string::npos,
+                    "it did not say \"" + want + "\"");
     }
-    int status = pclose(p);
-    printf("(exit status %d)\n", WIFEXITED(status) ? WEXITSTATUS(status) : -1);
 }
 
-// An integrator's first try at two new remotes, with the mistakes people make.
-void show_check() {
-    const char *dir = "/tmp/new-remotes";
-    mkdir(dir, 0755);
-    const std::pair<const char *, std::string> files[] = {
-        {"orvex-ir.kl", all_layouts()[0].second + "\t# a comment after a tab\nkey 0x74 POWER\n"
-                                                  "key 300 SETTINGS\n"},
-        {"customer_ir_80ff.kl", "key 18 POWER\nkey 5 DPAD_up\nkey 6 DPAD_DOWNN\nkey 7 BACK\n"},
-        {"customer_ir_80FF.kl", "key 18 POWER\n"},
-        {"customer_ir_80ff.KL", "key 18 POWER\n"},
-        {"customer-ir_80ff.kl", "key 18 POWER\n"},
-        {"customer_ir_f01.kl", "key 1 POWER\n"},
-        {"customer_rc5_ir_25.kl", "key 1 POWER\n"},
-    };
-    for (const auto &file : files) {
-        std::string path = std::string(dir) + "/" + file.first;
-        write_file(path, file.second.data(), file.second.size());
-    }
-    printf(
-        "\n>>> An integrator drops layouts for new remotes, with the usual slips, and checks\n"
-        "    them before flashing: file, line, what goes wrong, what to do.\n");
-    show_command(std::string(k_keymap_tool_path) + " check " + dir);
-    show_command(std::string(k_keymap_tool_path) + " check --protocol rc5 " + dir);
-}
-
-// The virtual keyboard's keys reach Android through orvex-ir-uinput.kl, or else Generic.kl:
-// a label Android does not know makes it refuse the whole file, and without the file a
-// standard scancode may stand for another key in Generic.kl.
-void show_android_traps() {
-    std::string dir = "/tmp/android-traps";
-    mkdir(dir.c_str(), 0755);
-    std::string standard = "key 116 POWER\nkey 28 DPAD_CENTER\nkey 102 HOME\nkey 200 GUIDE\n";
-    std::string customer = "key 18 POWER\nkey 9 DPAD_CENTER\nkey 11 HOME\nkey 31 GUIDE\n";
-    auto put = [&](const char *name, const std::string &text) {
-        write_file(dir + "/" + name, text.data(), text.size());
-    };
-    put("orvex-ir.kl", standard + "key 223 TV_PLAY\n");
-    put("orvex-ir-uinput.kl", standard + "key 223 TV_PLAY\n");
-    put("customer_ir_bf40.kl", customer + "key 20 TV_PLAY\n");
-    printf(
-        "\n>>> Between the virtual keyboard and Android stands one more file: Android maps its\n"
-        "    scancodes through orvex-ir-uinput.kl, or Generic.kl. Trap 1: a standard layout\n"
-        "    that names 223 TV_PLAY, not an Android key label, copied into orvex-ir-uinput.kl.\n"
-        "    Android refuses both files whole, and every key goes through Generic.kl\n");
-    show_command(std::string(k_keymap_tool_path) + " check --protocol nec " + dir);
-    put("orvex-ir.kl", standard + "key 223 MEDIA_PLAY\n");
-    put("customer_ir_bf40.kl", customer + "key 20 MEDIA_PLAY\n");
-    unlink((dir + "/orvex-ir-uinput.kl").c_str());
-    printf(
-        "\n>>> Trap 2: Android labels only, and no orvex-ir-uinput.kl. Generic.kl turns scancode\n"
-        "    200 into MEDIA_PLAY: every customer remote's GUIDE button plays\n");
-    show_command(std::string(k_keymap_tool_path) + " check --protocol nec " + dir);
-    printf("\n>>> android-layout writes the virtual keyboard's layout from the standard one\n");
-    show_command(std::string(k_keymap_tool_path) + " android-layout --protocol nec --dir " + dir);
-}
-
-// Starts the daemon again, so that it reads the key layouts again, as 'stop dravoke; start
-// dravoke' does on a box.
-bool restart_daemon(daemon_t *daemon, int *keyboard, const source_t *receiver) {
+bool restart_daemon(demo_t *demo, daemon_t *daemon, int *keyboard, const source_t *receiver) {
     close(*keyboard);
     stop_daemon(daemon);
     start_daemon(daemon, "demo-restarted");
     *keyboard = open_input_by_name(k_keyboard_name, 5000, nullptr);
     bool up = *keyboard >= 0 && wait_fd_open(daemon->pid, receiver->node, true, 5000) &&
               wait_idle(daemon->pid, 5000);
-    if (!up) {
-        printf("demo: the daemon did not come up again; its log:\n%s",
-               read_file(daemon->err_path).c_str());
-    }
+    demo_expect(demo, "the daemon restarted", up,
+                "it did not come up again; its log:\n" + read_file(daemon->err_path));
     return up;
 }
-
-// A remote that the Linux keymap library describes: one command writes its file.
-void show_import(daemon_t *daemon, int *keyboard, const source_t *receiver) {
-    printf(
-        "\n>>> A remote that the Linux keymap library describes (beelink_gs1, NEC customer\n"
-        "    0x7f80): import writes its file, with each Linux key under the Android label\n"
-        "    that the standard layout has, or else its meaning on a remote (KEY_HOME: HOME),\n"
-        "    and names every key it leaves out\n");
-    show_command(std::string(k_keymap_tool_path) + " import --dir " + k_keylayout_dir +
-                 " beelink_gs1.toml");
-    printf("\n>>> The daemon restarted (adb shell 'stop dravoke; start dravoke') reads it\n");
-    if (!restart_daemon(daemon, keyboard, receiver)) {
-        return;
-    }
-    press(receiver, *keyboard, "beelink_gs1's remote: KEY_UP (its scancode 0x8026)", 0x7f80, 0x26,
-          80);
-    press(receiver, *keyboard, "beelink_gs1's remote: KEY_OK (0x800d), Android's DPAD_CENTER",
-          0x7f80, 0x0d, 80);
-    press(receiver, *keyboard, "beelink_gs1's remote: KEY_HOME (0x8053), HOME on a remote", 0x7f80,
-          0x53, 80);
-}
-
-// Runs learn beside the daemon through the steps, then prints what it said and returns the
-// file it wrote.
-std::string run_learn(source_t *receiver, uint32_t customer, const std::vector<std::string> &args,
-                      const std::vector<learn_step_t> &steps) {
-    const char *dir = "/tmp/demo-learned";
-    mkdir(dir, 0755);
-    std::vector<std::string> all = {"--out", dir};
-    all.insert(all.end(), args.begin(), args.end());
-    daemon_t learn;
-    std::string failed_at = drive_learn(&learn, all, receiver, steps);
-    if (!failed_at.empty()) {
-        printf("demo: learn did not get past %s\n", failed_at.c_str());
-    }
-    stop_daemon(&learn);
-    std::string shown;
-    for (const std::string &arg : all) {
-        shown += " " + arg;
-    }
-    printf("\n$ %s learn%s\n%s%s(exit status %d)\n", k_keymap_tool_path, shown.c_str(),
-           read_file(learn.err_path).c_str(), read_file(learn.out_path).c_str(), learn.status);
-    char file[64];
-    snprintf(file, sizeof(file), "%s/customer_ir_%04x.kl", dir, customer);
-    return read_file(file);
-}
-
-// A remote without a file: learn recognises one of the library in a few presses, and asks
-// for each standard name in turn of any other.
-void show_learn(daemon_t *daemon, int *keyboard, source_t *receiver) {
-    printf(
-        "\n>>> A remote without a file (NEC customer 0x3cc3) that the library gives by its\n"
-        "    commands alone, so import cannot write it: learn asks first for the names that\n"
-        "    tell the library's remotes apart, and offers the whole remote once the presses\n"
-        "    fit one. Pressed on it: command 15 for VOLUME_UP, 10 for POWER, 21 for DPAD_UP;\n"
-        "    then Enter (take them) and q\n");
-    std::string recognised = run_learn(receiver, 0x3cc3, {},
-                                       {{k_press, 0x3cc3, 15, nullptr, "VOLUME_UP: command"},
-                                        {k_press, 0x3cc3, 10, nullptr, "POWER: command"},
-                                        {k_press, 0x3cc3, 21, nullptr, "take them? [Y/n]"},
-                                        {k_answer, 0, 0, "\n", "took "},
-                                        {k_answer, 0, 0, "q\n", "finished"}});
-    printf(
-        "\n>>> Another remote without a file (NEC customer 0x0707): with --no-library, learn\n"
-        "    asks for each name of the standard layout in turn, and says which library remote\n"
-        "    shares its code. Pressed on it: command 10 for POWER, 11 for DPAD_UP; then Enter\n"
-        "    (skip DPAD_DOWN), command 12 for DPAD_LEFT, and q\n");
-    std::string learned = run_learn(receiver, 0x0707, {"--no-library"},
-                                    {{k_press, 0x0707, 10, nullptr, "POWER: command"},
-                                     {k_press, 0x0707, 11, nullptr, "DPAD_UP: command"},
-                                     {k_answer, 0, 0, "\n", "DPAD_DOWN: skipped"},
-                                     {k_press, 0x0707, 12, nullptr, "DPAD_LEFT: command"},
-                                     {k_answer, 0, 0, "q\n", "finished"}});
-    printf("\n>>> Both installed as learn says, and the daemon restarted:\n");
-    for (const auto &[name, text] : {std::make_pair("customer_ir_3cc3.kl", recognised),
-                                     std::make_pair("customer_ir_0707.kl", learned)}) {
-        write_file(std::string(k_keylayout_dir) + "/" + name, text.data(), text.size());
-    }
-    if (!restart_daemon(daemon, keyboard, receiver)) {
-        return;
-    }
-    press(receiver, *keyboard,
-          "The recognised remote: its command 23, DPAD_LEFT in the library, never pressed", 0x3cc3,
-          23, 80);
-    press(receiver, *keyboard, "The learned remote: its command 10, learned as POWER", 0x0707, 10,
-          80);
-    press(receiver, *keyboard, "The learned remote: its command 12, learned as DPAD_LEFT", 0x0707,
-          12, 80);
-}
-
-}  // namespace
 
 int run_demo() {
     if (load_module(k_uinput_module) != 0 || load_module(k_protocol_module) != 0 ||
@@ -259,14 +174,17 @@ int run_demo() {
         printf("demo: cannot load the uinput and protocol modules\n");
         return -1;
     }
+    demo_t demo;
     uint32_t nec = 0;
     set_protocol(&nec, sizeof(nec));
     write_layouts(all_layouts());
     print_layouts();
     // Android's own layout for the virtual keyboard, so that it delivers the standard keys.
     printf("\n>>> Android's key layout for the virtual keyboard, from the standard one\n");
-    show_command(std::string(k_keymap_tool_path) + " android-layout --dir " + k_keylayout_dir);
     std::string keyboard_layout = std::string(k_keyboard_name) + ".kl";
+    show_command(&demo,
+                 std::string(k_keymap_tool_path) + " android-layout --dir " + k_keylayout_dir, 0,
+                 {std::string("wrote ") + k_keylayout_dir + "/" + keyboard_layout});
     print_layout(keyboard_layout, read_file(std::string(k_keylayout_dir) + "/" + keyboard_layout));
 
     source_t receiver;
@@ -309,49 +227,71 @@ int run_demo() {
     printf("Input device ID: bus 0x%x vendor 0x%x product 0x%x version 0x%x\n", id.bustype,
            id.vendor, id.product, id.version);
     printf("Input device name: \"%s\"\n", name);
+    demo_expect(&demo, "the virtual keyboard", strcmp(name, k_keyboard_name) == 0,
+                expect_text(k_keyboard_name, name));
 
-    press(&receiver, keyboard, "Remote 1 (NEC customer 0xbf40): DPAD_UP (its command 5)", 0xbf40, 5,
-          80);
-    press(&receiver, keyboard,
-          "Remote 1: VOLUME_UP (command 12) held for 0.4 s; the kernel repeats it", 0xbf40, 12,
-          400);
-    press(&receiver, keyboard, "Remote 2 (NEC customer 0x7f01): MENU (its command 72)", 0x7f01, 72,
-          80);
-    press(&receiver, keyboard, "Remote 2: VOLUME_UP (its command 65): the same key as remote 1's",
-          0x7f01, 65, 80);
-    press(&receiver, keyboard,
-          "Remote 1: MEDIA_PLAY (command 20 -> standard scancode 223, also sets "
-          "hdmi_cts.one_touch_play=1)",
-          0xbf40, 20, 80);
-    press(&receiver, keyboard, "A remote nobody configured (customer 0x1234): ignored", 0x1234, 5,
-          80);
+    press(&demo, &receiver, keyboard, "Remote 1 (NEC customer 0xbf40): DPAD_UP (its command 5)",
+          0xbf40, 5, 80, "+103 -103");
+    press(&demo, &receiver, keyboard,
+          "Remote 1: VOLUME_UP (command 12) held for 0.4 s; the kernel repeats it", 0xbf40, 12, 400,
+          "+115 =115 -115");
+    press(&demo, &receiver, keyboard, "Remote 2 (NEC customer 0x7f01): MENU (its command 72)",
+          0x7f01, 72, 80, "+139 -139");
+    press(&demo, &receiver, keyboard,
+          "Remote 2: VOLUME_UP (its command 65): the same key as remote 1's", 0x7f01, 65, 80,
+          "+115 -115");
+    const char *play =
+        "Remote 1: MEDIA_PLAY (command 20 -> standard scancode 223, also sets "
+        "hdmi_cts.one_touch_play=1)";
+    press(&demo, &receiver, keyboard, play, 0xbf40, 20, 80, "+223 -223");
+    demo_expect(&demo, play,
+                log_has(read_file(daemon.err_path), 'D', "hdmi_cts.one_touch_play", "1"),
+                "the daemon's log does not show hdmi_cts.one_touch_play set to 1");
+    press(&demo, &receiver, keyboard, "A remote nobody configured (customer 0x1234): ignored",
+          0x1234, 5, 80, "");
 
-    printf("\n>>> The TV sends HDMI-CEC Standby (the HDMI driver raises CEC_MSG=36)\n");
-    raise_hdmi_uevent("change@/devices/platform/soc/hdmi", {"CEC_MSG=36"});
-    show_events(keyboard, 300);
-    printf("\n>>> The TV repeats Standby a second later: within six seconds, so ignored\n");
+    tv_standby(&demo, keyboard, "The TV sends HDMI-CEC Standby (the HDMI driver raises CEC_MSG=36)",
+               "+116 -116");
     sleep_ms(1000);
-    raise_hdmi_uevent("change@/devices/platform/soc/hdmi", {"CEC_MSG=36"});
-    show_events(keyboard, 300);
+    tv_standby(&demo, keyboard,
+               "The TV repeats Standby a second later: within six seconds, so ignored", "");
 
     printf("\ndravoke's log (stderr):\n%s", read_file(daemon.err_path).c_str());
+    const char *beside = "Meanwhile, beside the daemon: dravoke-keymap watch";
+    std::string watched;
     if (watching) {
         kill(watch.pid, SIGINT);
         wait_exit(&watch, 2000);
-        printf("\n>>> Meanwhile, beside the daemon: dravoke-keymap watch\n%s%s",
-               read_file(watch.err_path).c_str(), read_file(watch.out_path).c_str());
+        watched = read_file(watch.out_path);
+        printf("\n>>> %s\n%s%s", beside, read_file(watch.err_path).c_str(), watched.c_str());
+    }
+    demo_expect(&demo, beside, watching, "watch did not start: " + read_file(watch.err_path));
+    for (uint32_t raw : demo.raws) {
+        char code[16];
+        snprintf(code, sizeof(code), "%08x ", raw);
+        demo_expect(&demo, beside, !watching || watched.find(code) != std::string::npos,
+                    std::string("it did not show the raw code ") + code);
     }
     stop_daemon(&watch);
-    show_check();
-    show_android_traps();
+    show_check(&demo);
+    show_android_traps(&demo);
     printf(
         "\n>>> Last, is this box set up right? One line a check, in the order the daemon needs\n"
         "    them, with what to do for anything not ok\n");
-    show_command(std::string(k_keymap_tool_path) + " doctor");
-    show_import(&daemon, &keyboard, &receiver);
-    show_learn(&daemon, &keyboard, &receiver);
+    show_command(&demo, std::string(k_keymap_tool_path) + " doctor", 0,
+                 {"ok    uinput:", "ok    receiver:", "ok    daemon: dravoke running"});
+    show_import(&demo, &daemon, &keyboard, &receiver);
+    show_learn(&demo, &daemon, &keyboard, &receiver);
     close(keyboard);
     stop_daemon(&daemon);
     destroy_source(&receiver);
+    if (!demo.missed.empty()) {
+        printf("\ndemo: %zu scenes did not show what they announced:\n", demo.missed.size());
+        for (const std::string &scene : demo.missed) {
+            printf("    %s\n", scene.c_str());
+        }
+        return 1;
+    }
+    printf("\ndemo: every scene showed what it announced\n");
     return 0;
 }

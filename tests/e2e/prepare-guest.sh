@@ -41,7 +41,7 @@ for a in "$e2e_kernel_arch" "$e2e_user_arch"; do
     fi
 done
 install_missing "${e2e_kernel_pkgs[@]}" "${e2e_user_pkgs[@]}" xz-utils cpio kmod g++ make libc6-dev cmake \
-    android-liblog-dev libtomlplusplus-dev ir-keytable
+    android-liblog-dev libtomlplusplus-dev ir-keytable help2man
 
 # The concrete kernel package behind the metapackage, e.g. linux-image-6.1.0-57-amd64.
 image_pkg=$(apt-cache depends "$e2e_image_meta" 2>/dev/null |

@@ -142,6 +142,10 @@ TEST_F(keymap_tool, commands_decode_and_refuse_bad_usage) {
          ""},
         {{"export"}, 2, {}, "dravoke-keymap: no customer layout given"},
         {{"import", "--no-library", "x"}, 2, {}, "dravoke-keymap: unknown option '--no-library'"},
+        // The library's keymaps that import writes, by name: not adstech_dvb_t_pci, whose
+        // scancodes are commands alone.
+        {{"import", "--list"}, 0, {"alink_dtu_m", "allwinner_ba10_tv_box"}, ""},
+        {{"import", "--list", "beelink_gs1"}, 2, {}, "dravoke-keymap: --list takes no keymap"},
     };
     for (const auto &c : cases) {
         tool_run_t got = run_tool(c.args);
@@ -175,6 +179,19 @@ TEST_F(keymap_tool, commands_decode_and_refuse_bad_usage) {
     // Showing is not doing: the one-touch-play key was described, not acted on.
     char value[PROPERTY_VALUE_MAX];
     EXPECT_EQ(property_get(k_one_touch_play_property, value, ""), 0);
+}
+
+// Every keymap import --list names, which the completion offers, import writes a file from.
+TEST_F(keymap_tool, import_writes_every_keymap_it_lists) {
+    write_file("keylayout/orvex-ir.kl", k_box_standard);
+    std::vector<std::string> names = lines_of(run_tool({"import", "--list"}).out);
+    EXPECT_GT(names.size(), 50u);
+    for (const std::string &name : names) {
+        const std::string out = path("out-" + name);
+        ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
+        tool_run_t got = run_tool({"import", "--dir", path("keylayout"), "--out", out, name});
+        EXPECT_EQ(got.status, 0) << name << ":\n" << got.out << got.err;
+    }
 }
 
 }  // namespace

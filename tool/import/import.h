@@ -14,6 +14,8 @@
 #include "tool/options.h"
 
 int run_import(const tool_options_t *options, FILE *out, FILE *err);
+// import --list: prints the names of the library's keymaps that import writes. Returns 0.
+int list_library_keymaps(FILE *out);
 // export: writes each customer layout given as an ir-keytable keymap.
 int run_export(const tool_options_t *options, FILE *out, FILE *err);
 

@@ -2,7 +2,9 @@
 // TOML reader: its keymaps read as parse_keytable reads their files.
 #include <string.h>
 
+#include "tool/import/import.h"
 #include "tool/import/keytable.h"
+#include "tool/print.h"
 #include "tool/tables/tables.h"
 
 namespace {
@@ -42,4 +44,18 @@ std::vector<keytable_t> library_keymaps(void) {
         add_protocol(keymap, &tables.back());
     }
     return tables;
+}
+
+// import --list: the keymaps of the tool's copy of the Linux keymap library that import writes,
+// those of a protocol the receiver decodes; the rest give commands alone, which only learn uses.
+int list_library_keymaps(FILE *out) {
+    const char *listed = "";
+    for (int i = 0; i < k_library_keymap_count; i++) {
+        const library_keymap_t &keymap = k_library_keymaps[i];
+        if (strcmp(keymap.protocol, "unknown") != 0 && strcmp(keymap.name, listed) != 0) {
+            tool_print(out, "%s\n", keymap.name);
+            listed = keymap.name;
+        }
+    }
+    return 0;
 }
