@@ -66,6 +66,10 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
     write_file("long.toml", "[[protocols]]\nname = \"\"\"a\\\n\\\xc3\xa9\"\"\"\n");
     write_file("bad_key.toml",
                "[[protocols]]\nprotocol = \"nec\"\n[protocols.scancodes]\n0x80zz = \"KEY_UP\"\n");
+    write_file("first_line.toml", "x\xc3\xa9 = 1\n");
+    write_file("literal.toml", "[[protocols]]\nname = 'a' \xc3\xa9\n");
+    write_file("quotes.toml", "[[protocols]]\nname = \"\"\"\"\"\xc3\xa9\"\"\"\n");
+    write_file("rc6.txt", "# table rc6_box, type: RC6\n0x1 KEY_UP\n");
     // A hand-tuned file of 0x7f80 under the other digit case, in an output folder and in a
     // second standard folder; a keymap of 18 customer codes; paths that are no keymap.
     for (const char *dir : {"out", "cased", "fresh", "std2", "dir.toml", "raced", "named"}) {
@@ -184,11 +188,31 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
          {}},
         {{"--out", out, path("quoted_key.toml")}, 2, {"quoted_key.toml:4:6: error: byte 0xc3"}, {}},
         {{"--out", out, path("long.toml")}, 2, {"long.toml:3:2: error: byte 0xc3"}, {}},
+        {{"--out", out, path("first_line.toml")},
+         2,
+         {"first_line.toml:1:2: error: byte 0xc3 outside a string"},
+         {}},
+        {{"--out", out, path("literal.toml")},
+         2,
+         {"literal.toml:2:12: error: byte 0xc3 outside a string"},
+         {}},
+        // Two quotes that open a multi-line string's text.
+        {{"--out", out, path("quotes.toml")},
+         2,
+         {"quotes.toml:2:13: error: byte 0xc3 in a key, an array or a multi-line string"},
+         {}},
         {{"--out", out, path("bad_key.toml")},
          2,
          {"bad_key.toml:4:1: error: \"0x80zz\" is not a 32-bit scancode"},
          {}},
         {{"--out", out, path("missing.toml")}, 2, {"cannot read " + path("missing.toml")}, {}},
+        // A name alone: the library folder's keymap of that name.
+        {{"--out", out, "bad_key"}, 2, {path("bad_key.toml") + ":4:1: error: "}, {}},
+        {{"--out", out, path("rc6.txt")},
+         1,
+         {"rc6.txt:1: note: protocol rc6 skipped (1 key)",
+          "import: nothing to write: no key of the keymap\n"},
+         {}},
         {{"--map", "KEY_HOME=HOMEE", path("a.toml")},
          2,
          {"--map KEY_HOME=HOMEE: orvex-ir.kl has no HOMEE (did you mean HOME?)"},
@@ -243,6 +267,10 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
         {{"/dev/zero"}, 2, {"/dev/zero: a character device, not a regular file"}, {}},
         {{path("big.toml")}, 2, {"big.toml: 2097152 bytes, over the limit of 1048576"}, {}},
     };
+    const char *library_dir = g_keymap_library_dir;
+    std::string library = path("");
+    library.pop_back();  // the test's folder
+    g_keymap_library_dir = library.c_str();
     for (const auto &run : runs) {
         std::vector<std::string> args = {"import", "--dir", std_dir};
         args.insert(args.end(), run.args.begin(), run.args.end());
@@ -269,6 +297,7 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
             EXPECT_EQ(content.substr(from), file.second) << file.first;
         }
     }
+    g_keymap_library_dir = library_dir;
     // Only the files named above: nothing half-written, no temporary file, no folder of check's.
     for (const auto &folder :
          std::map<std::string, int>{{out, 9}, {cased, 1}, {fresh, 18}, {raced, 1}, {named, 1}}) {
