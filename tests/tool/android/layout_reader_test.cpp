@@ -52,6 +52,7 @@ TEST(android_reader, reads_each_rule_as_each_version_does) {
         {"key 116 POWER WAKE WAKE\n", 15, 1, k_android_refuses, "\"WAKE\" is given twice", 0, ""},
         {"key 116 POWER FALLBACK_USAGE_MAPPING\n", 14, 1, k_android_refuses, "since Android 15", 0,
          ""},
+        {"key 116 POWER FALLBACK_USAGE_MAPPING\n", 15, 0, k_loads, "", 116, "POWER"},
         {"key 116 POWER WAKEUP\n", 16, 1, k_android_refuses,
          "\"WAKEUP\" is not a key flag (FALLBACK_USAGE_MAPPING, ", 0, ""},
         // A scancode or usage mapped twice, however written; the two tables are apart.
@@ -66,6 +67,8 @@ TEST(android_reader, reads_each_rule_as_each_version_does) {
         {"key 116abc POWER\n", 15, 1, k_android_reads_otherwise,
          "\"116abc\" is a number with more after it", 116, "POWER"},
         {"key 0x1z POWER\n", 16, 1, k_android_reads_otherwise, "", 1, "POWER"},
+        {"key 2147483647 POWER\n", 16, 0, k_loads, "", 2147483647, "POWER"},
+        {"key -2147483648 POWER\n", 16, 0, k_loads, "", -2147483647 - 1, "POWER"},
         {"key 2147483648 POWER\n", 16, 1, k_android_reads_otherwise,
          "\"2147483648\" is outside -2147483648 to 2147483647", -2147483647 - 1, "POWER"},
         {"key 0b101 POWER\n", 13, 1, k_android_refuses, "\"0b101\" is a binary number", 0, ""},
@@ -98,6 +101,7 @@ TEST(android_reader, reads_each_rule_as_each_version_does) {
         {"axis 3 split 0x7f LTRIGGER\n", 15, 1, k_android_refuses, "an axis label is missing", 0,
          ""},
         {"axis 3 X sharp 2\n", 15, 1, k_android_refuses, "\"sharp\" is not \"flat\"", 0, ""},
+        {"axis 3 X flat zz more\n", 15, 1, k_android_refuses, "\"zz\" is not a number", 0, ""},
         {"axis 3 TWIST\n", 15, 1, k_android_refuses, "\"TWIST\" is not an Android axis label", 0,
          ""},
         // An empty flat value: old readers take it as 0; unknown axis labels as X.

@@ -158,7 +158,8 @@ TEST_F(keymap_tool, check_reports_each_mistake_at_its_place) {
         {0, "orvex-ir.kl", 9,
          "\"0x74\" is read as scancode 0 named \"x74\": scancodes are "
          "decimal (0x74 is 116)"},
-        {0, "orvex-ir.kl", 9, "scancode 0 is never a translation target"},
+        {0, "orvex-ir.kl", 9,
+         "scancode 0 is never a translation target: customer buttons named \"x74\" do nothing"},
         {0, "orvex-ir.kl", 10, "scancode 300 is outside 0 to 255"},
         {0, "orvex-ir.kl", 12, "warning: line ignored: its first word is \"kye\", not \"key\""},
         {0, "orvex-ir.kl", 13, "its first word is \"18\", not \"key\" (\"key\" left out?)"},
