@@ -28,6 +28,7 @@ TEST_F(keymap_tool, commands_decode_and_refuse_bad_usage) {
                "key 10 x74\n");
     const std::string made = path("made");
     ASSERT_EQ(mkdir(made.c_str(), 0755), 0);
+    write_file("made/customer_ir_0001.kl", "key 9 TV_PLAY\n");
     const std::string standard = path("keylayout/orvex-ir.kl");
     const struct {
         std::vector<std::string> args;
@@ -147,6 +148,14 @@ TEST_F(keymap_tool, commands_decode_and_refuse_bad_usage) {
         {{"export", "--out", made, path("keylayout/customer_ir_bf40.kl")},
          1,
          {"", "", made + "/customer_ir_bf40.toml: error: exists; --force overwrites it"},
+         ""},
+        {{"export", "--out", made, made + "/customer_ir_0001.kl"},
+         1,
+         {"", made + "/customer_ir_0001.kl: error: no button to export"},
+         ""},
+        {{"export", "--out", made, made + "/customer_ir_0002.kl"},
+         1,
+         {made + "/customer_ir_0002.kl: error: No such file or directory"},
          ""},
         {{"export", "--out", made, standard},
          1,

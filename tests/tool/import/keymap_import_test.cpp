@@ -66,8 +66,8 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
     write_file("long.toml", "[[protocols]]\nname = \"\"\"a\\\n\\\xc3\xa9\"\"\"\n");
     write_file("bad_key.toml",
                "[[protocols]]\nprotocol = \"nec\"\n[protocols.scancodes]\n0x80zz = \"KEY_UP\"\n");
-    write_file("first_line.toml", "x\xc3\xa9 = 1\n");
-    write_file("literal.toml", "[[protocols]]\nname = 'a' \xc3\xa9\n");
+    write_file("first_line.toml", "\"\200x\" = 1\n");
+    write_file("literal.toml", "[[protocols]]\nname = 'a\\' \xc3\xa9\n");
     write_file("quotes.toml", "[[protocols]]\nname = \"\"\"\"\"\xc3\xa9\"\"\"\n");
     write_file("rc6.txt", "# table rc6_box, type: RC6\n0x1 KEY_UP\n");
     // A hand-tuned file of 0x7f80 under the other digit case, in an output folder and in a
@@ -151,8 +151,10 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
          {"b.toml:12: note: 0x30850151 KEY_UP not written: customer 0x3085 command 81 is "
           "KEY_POWER already (" +
               path("b.toml") + ":11)",
-          "b.toml:24: note: KEY_UP not written: RC5 scancode 0xeb01 has an address above 0x1f",
-          "b.toml:25: note: KEY_OK not written: RC5 scancode 0x0180 has a command above 0x7f",
+          "b.toml:24: note: KEY_UP not written: RC5 scancode 0xeb01 has an address above 0x1f, "
+          "beyond the receiver's 5 address bits",
+          "b.toml:25: note: KEY_OK not written: RC5 scancode 0x0180 has a command above 0x7f, "
+          "beyond the receiver's 7 command bits",
           "b.toml:26: note: protocol rc6 skipped (1 key): the receiver decodes NEC and RC5 only",
           "b.toml:30: note: protocol unknown skipped (1 key): its scancodes carry no address, so "
           "the remote's customer code is unknown: 'dravoke-keymap learn'",
@@ -190,11 +192,11 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
         {{"--out", out, path("long.toml")}, 2, {"long.toml:3:2: error: byte 0xc3"}, {}},
         {{"--out", out, path("first_line.toml")},
          2,
-         {"first_line.toml:1:2: error: byte 0xc3 outside a string"},
+         {"first_line.toml:1:2: error: byte 0x80 in a key"},
          {}},
         {{"--out", out, path("literal.toml")},
          2,
-         {"literal.toml:2:12: error: byte 0xc3 outside a string"},
+         {"literal.toml:2:13: error: byte 0xc3 outside a string"},
          {}},
         // Two quotes that open a multi-line string's text.
         {{"--out", out, path("quotes.toml")},
@@ -206,8 +208,16 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
          {"bad_key.toml:4:1: error: \"0x80zz\" is not a 32-bit scancode"},
          {}},
         {{"--out", out, path("missing.toml")}, 2, {"cannot read " + path("missing.toml")}, {}},
-        // A name alone: the library folder's keymap of that name.
+        // A name alone: the library folder's keymap of that name, else the tool's copy.
         {{"--out", out, "bad_key"}, 2, {path("bad_key.toml") + ":4:1: error: "}, {}},
+        {{"--out", out, "adstech_dvb_t_pci"},
+         1,
+         {"adstech_dvb_t_pci.toml:2: note: protocol unknown skipped"},
+         {}},
+        {{"--dir", out, path("a.toml")},
+         1,
+         {out + "/orvex-ir.kl: cannot open: No such file or directory: imported keys take"},
+         {}},
         {{"--out", out, path("rc6.txt")},
          1,
          {"rc6.txt:1: note: protocol rc6 skipped (1 key)",

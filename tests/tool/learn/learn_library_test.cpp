@@ -207,6 +207,10 @@ TEST_F(learn_library, recognises_the_librarys_remotes_within_three_presses) {
           "'x' is no answer: Enter or y takes them, n goes on", offer, "not taken", "press 1 on",
           "!took"},
          3},
+        // Back to a name pressed, then none on the remote: its command goes.
+        {{"", "b", "n", "q"},
+         {"back to ", "on the new remote, now command 15", ": none on this remote", "finished"},
+         0},
         {{"#250", "", "", "q"},
          {": command 250 (0xfa)",
           "fits no remote of the Linux keymap library: learning goes on name by name",
