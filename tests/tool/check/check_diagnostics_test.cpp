@@ -39,7 +39,8 @@ TEST_F(keymap_tool, check_reports_each_mistake_at_its_place) {
         "key 23 KEY_BACK\n"      // 13: a Linux key name
         "key 24 KEYCODE_BACK\n"  // 14: an Android key code name
         "key 25 A\001B\n"        // 15: a byte that does not print
-        "key 26 HOME\n";         // 16: on a standard line a later one overrides
+        "key 26 HOME\n"          // 16: on a standard line a later one overrides
+        "key 27 kye\n";          // 17: the keyword of an ignored line, not a name on it
     write_file("keylayout/orvex-ir.kl", k_fixture_standard);
     write_file("keylayout/customer_ir_80ff.kl", customer);
     write_file("keylayout/customer_ir_80FF.kl", "key 1 POWER\n");
@@ -139,6 +140,7 @@ TEST_F(keymap_tool, check_reports_each_mistake_at_its_place) {
         {0, "customer_ir_80ff.kl", 16,
          "\"HOME\" is on orvex-ir.kl:7, whose scancode 0 line 9 names again: button 26 does "
          "nothing"},
+        {0, "customer_ir_80ff.kl", 17, "\"kye\" is not in orvex-ir.kl: button 27 does nothing"},
         {0, "", 0, "cannot open the files in it, so the daemon reads none of them: make it 0755"},
         {root ? 0 : -1, "customer_ir_0000.kl", 0,
          "error: mode ----r--r-- nobody root: the service (user nobody, groups uhid input) cannot "
