@@ -47,10 +47,13 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
                "0x30850151 = \"KEY_UP\"\n"  // 12: the same customer code and command
                "[[protocols]]\nprotocol = \"nec\"\n[protocols.scancodes]\n"
                "0x4151 = \"KEY_POWER\"\n0x223351 = \"KEY_OK\"\n0x55667751 = \"KEY_UP\"\n"
+               "0x0 = \"KEY_UP\"\n"
                "[[protocols]]\nprotocol = \"rc5\"\nvariant = \"rc5\"\n[protocols.scancodes]\n"
                "0x1e3b = \"KEY_POWER\"\n0xeb01 = \"KEY_UP\"\n0x0180 = \"KEY_OK\"\n"
                "[[protocols]]\nprotocol = \"rc6\"\n[protocols.scancodes]\n0x1 = \"KEY_UP\"\n"
-               "[[protocols]]\nprotocol = \"unknown\"\n[protocols.scancodes]\n0x12 = \"KEY_UP\"\n");
+               "[[protocols]]\nprotocol = \"unknown\"\n[protocols.scancodes]\n0x12 = \"KEY_UP\"\n"
+               "[[protocols]]\nprotocol = \"nec\"\nvariant = \"nec-x\"\n[protocols.scancodes]\n"
+               "0x1 = \"KEY_UP\"\n");
     write_file("c.txt", "# table old_box, type: NEC\n0x8051 KEY_POWER\n\n# more\n0x8026 KEY_UP\n");
     write_file("bad.toml", "[[protocols]]\nprotocol = \"nec\"\n[protocols.scancodes]\nx = [\n");
     write_file("bad.txt", "# table old_box, type: NEC\n0x8051 KEY_POWER extra\n");
@@ -151,22 +154,24 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
          {"b.toml:12: note: 0x30850151 KEY_UP not written: customer 0x3085 command 81 is "
           "KEY_POWER already (" +
               path("b.toml") + ":11)",
-          "b.toml:24: note: KEY_UP not written: RC5 scancode 0xeb01 has an address above 0x1f, "
+          "b.toml:25: note: KEY_UP not written: RC5 scancode 0xeb01 has an address above 0x1f, "
           "beyond the receiver's 5 address bits",
-          "b.toml:25: note: KEY_OK not written: RC5 scancode 0x0180 has a command above 0x7f, "
+          "b.toml:26: note: KEY_OK not written: RC5 scancode 0x0180 has a command above 0x7f, "
           "beyond the receiver's 7 command bits",
-          "b.toml:26: note: protocol rc6 skipped (1 key): the receiver decodes NEC and RC5 only",
-          "b.toml:30: note: protocol unknown skipped (1 key): its scancodes carry no address, so "
+          "b.toml:27: note: protocol rc6 skipped (1 key): the receiver decodes NEC and RC5 only",
+          "b.toml:31: note: protocol unknown skipped (1 key): its scancodes carry no address, so "
           "the remote's customer code is unknown: 'dravoke-keymap learn'",
           "customer_rc5_ir_1e.kl: note: an RC5 layout, and the receiver decodes NEC (NEC from "
           "--protocol): the daemon does not read it",
-          "import: 7 files written, 7 buttons; 5 keys"},
+          "b.toml:35: note: protocol nec (nec-x) skipped (1 key)",
+          "import: 8 files written, 8 buttons; 6 keys"},
          {{"customer_ir_3412.kl", "key 81 POWER\n"},
           {"customer_ir_8000.kl", "key 81 DPAD_UP\n"},
           {"customer_ir_3085.kl", "key 81 POWER\n"},
           {"customer_ir_be41.kl", "key 81 POWER\n"},
           {"customer_ir_3322.kl", "key 81 DPAD_CENTER\n"},
           {"customer_ir_5566.kl", "key 81 DPAD_UP\n"},
+          {"customer_ir_ff00.kl", "key 0 DPAD_UP\n"},
           {"customer_rc5_ir_1e.kl", "key 59 POWER\n"}}},
         {{"--out", out, path("bad.toml")}, 2, {"bad.toml:4:7: error: "}, {}},
         {{"--out", out, path("bad.txt")},
@@ -189,7 +194,10 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
          {"after_value.toml:2:16: error: byte 0xc3 in a key, an array or a multi-line string"},
          {}},
         {{"--out", out, path("quoted_key.toml")}, 2, {"quoted_key.toml:4:6: error: byte 0xc3"}, {}},
-        {{"--out", out, path("long.toml")}, 2, {"long.toml:3:2: error: byte 0xc3"}, {}},
+        {{"--out", out, path("long.toml")},
+         2,
+         {"long.toml:3:2: error: byte 0xc3 in a key, an array or a multi-line string"},
+         {}},
         {{"--out", out, path("first_line.toml")},
          2,
          {"first_line.toml:1:2: error: byte 0x80 in a key"},
@@ -259,6 +267,7 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
          {"--map KEY_HOMEE=HOME: KEY_HOMEE is not a Linux key name (did you mean KEY_HOME?)"},
          {}},
         {{"--map", "key_home=HOME", path("a.toml")}, 2, {"(did you mean KEY_HOME?)"}, {}},
+        {{"--map", "=HOME", path("a.toml")}, 2, {"--map takes KEY_X=NAME, not '=HOME'"}, {}},
         // A keymap's name makes no line of the file; bytes beyond ASCII in strings and comments.
         {{"--out", named, path("named.toml")},
          0,
@@ -310,7 +319,7 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
     g_keymap_library_dir = library_dir;
     // Only the files named above: nothing half-written, no temporary file, no folder of check's.
     for (const auto &folder :
-         std::map<std::string, int>{{out, 9}, {cased, 1}, {fresh, 18}, {raced, 1}, {named, 1}}) {
+         std::map<std::string, int>{{out, 10}, {cased, 1}, {fresh, 18}, {raced, 1}, {named, 1}}) {
         EXPECT_EQ(count_entries(folder.first), folder.second) << folder.first;
     }
 }
