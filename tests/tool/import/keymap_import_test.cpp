@@ -72,6 +72,7 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
     write_file("first_line.toml", "\"\200x\" = 1\n");
     write_file("literal.toml", "[[protocols]]\nname = 'a\\' \xc3\xa9\n");
     write_file("quotes.toml", "[[protocols]]\nname = \"\"\"\"\"\xc3\xa9\"\"\"\n");
+    write_file("after_long.toml", "[[protocols]]\nname = \"\"\"a\"\"\"\n\xc3\xa9 = 1\n");
     write_file("rc6.txt", "# table rc6_box, type: RC6\n0x1 KEY_UP\n");
     // A hand-tuned file of 0x7f80 under the other digit case, in an output folder and in a
     // second standard folder; a keymap of 18 customer codes; paths that are no keymap.
@@ -205,6 +206,10 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
         {{"--out", out, path("literal.toml")},
          2,
          {"literal.toml:2:13: error: byte 0xc3 outside a string"},
+         {}},
+        {{"--out", out, path("after_long.toml")},
+         2,
+         {"after_long.toml:3:1: error: byte 0xc3 outside a string"},
          {}},
         // Two quotes that open a multi-line string's text.
         {{"--out", out, path("quotes.toml")},
