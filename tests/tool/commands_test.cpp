@@ -109,6 +109,8 @@ TEST_F(keymap_tool, commands_decode_and_refuse_bad_usage) {
         {{"show", "--android", "15"}, 2, {}, "dravoke-keymap: unknown option '--android'"},
         {{"check", "--abi", "16"}, 2, {}, "dravoke-keymap: --abi takes 32 or 64, not '16'"},
         {{"import", "--abi", "32", "x"}, 2, {}, "dravoke-keymap: unknown option '--abi'"},
+        {{"export", "--abi", "32", "x"}, 2, {}, "dravoke-keymap: unknown option '--abi'"},
+        {{"android-layout", "x"}, 2, {}, "dravoke-keymap: unexpected argument 'x'"},
         // No verdict on what Android delivers without the layouts it rests on.
         {{"doctor", "--dir", "/no/such/folder", "--android", "15"},
          1,
