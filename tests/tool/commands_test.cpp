@@ -28,6 +28,7 @@ TEST_F(keymap_tool, commands_decode_and_refuse_bad_usage) {
                "key 10 x74\n");
     const std::string made = path("made");
     ASSERT_EQ(mkdir(made.c_str(), 0755), 0);
+    write_file("made/customer_ir_0001.kl", "key 9 TV_PLAY\n");
     const std::string standard = path("keylayout/orvex-ir.kl");
     const struct {
         std::vector<std::string> args;
@@ -79,6 +80,7 @@ TEST_F(keymap_tool, commands_decode_and_refuse_bad_usage) {
           "    key 31 ?"},
          ""},
         {{"--help"}, 0, {"usage: dravoke-keymap COMMAND [OPTIONS]"}, ""},
+        {{"help"}, 0, {"usage: dravoke-keymap COMMAND [OPTIONS]"}, ""},
         {{"watch", "--help"}, 0, {"usage: dravoke-keymap watch [--dir DIR]"}, ""},
         {{}, 2, {}, "dravoke-keymap: no command given\nTry 'dravoke-keymap --help'.\n"},
         {{"frob"}, 2, {}, "dravoke-keymap: unknown command 'frob'\n"},
@@ -88,9 +90,17 @@ TEST_F(keymap_tool, commands_decode_and_refuse_bad_usage) {
          "dravoke-keymap: no raw code given\nTry 'dravoke-keymap decode --help'.\n"},
         {{"decode", "1bf400511"}, 2, {}, "dravoke-keymap: '1bf400511' is not a raw code"},
         {{"decode", "-1"}, 2, {}, "dravoke-keymap: unknown option '-1'"},
+        {{"decode", "-"}, 2, {}, "dravoke-keymap: '-' is not a raw code"},
         {{"show", "--protocol", "sony"}, 2, {}, "dravoke-keymap: --protocol takes nec or rc5"},
         {{"show", "--werror"}, 2, {}, "dravoke-keymap: unknown option '--werror'"},
         {{"watch", "extra"}, 2, {}, "dravoke-keymap: unexpected argument 'extra'"},
+        {{"check", "a", "b"}, 2, {}, "dravoke-keymap: unexpected argument 'b'"},
+        {{"check", "--protocol", "nec", "/no/such/folder"},
+         1,
+         {"/no/such/folder: error: cannot list the key layout folder: No such file or directory"},
+         ""},
+        // Trailing slashes go, but the root's own.
+        {{"check", "--protocol", "nec", "///"}, 1, {"//orvex-ir.kl: error: cannot open"}, ""},
         {{"check", "--dir"}, 2, {}, "dravoke-keymap: --dir needs a value"},
         {{"check", "--android", "8"},
          2,
@@ -99,6 +109,8 @@ TEST_F(keymap_tool, commands_decode_and_refuse_bad_usage) {
         {{"show", "--android", "15"}, 2, {}, "dravoke-keymap: unknown option '--android'"},
         {{"check", "--abi", "16"}, 2, {}, "dravoke-keymap: --abi takes 32 or 64, not '16'"},
         {{"import", "--abi", "32", "x"}, 2, {}, "dravoke-keymap: unknown option '--abi'"},
+        {{"export", "--abi", "32", "x"}, 2, {}, "dravoke-keymap: unknown option '--abi'"},
+        {{"android-layout", "x"}, 2, {}, "dravoke-keymap: unexpected argument 'x'"},
         // No verdict on what Android delivers without the layouts it rests on.
         {{"doctor", "--dir", "/no/such/folder", "--android", "15"},
          1,
@@ -134,6 +146,18 @@ TEST_F(keymap_tool, commands_decode_and_refuse_bad_usage) {
                                                   "Linux key that import names so again",
           path("keylayout/customer_ir_bf40.kl") + ": note: command 10 x74 not exported",
           "wrote " + made + "/customer_ir_bf40.toml: 2 keys (NEC customer 0xbf40)"},
+         ""},
+        {{"export", "--out", made, path("keylayout/customer_ir_bf40.kl")},
+         1,
+         {"", "", made + "/customer_ir_bf40.toml: error: exists; --force overwrites it"},
+         ""},
+        {{"export", "--out", made, made + "/customer_ir_0001.kl"},
+         1,
+         {"", made + "/customer_ir_0001.kl: error: no button to export"},
+         ""},
+        {{"export", "--out", made, made + "/customer_ir_0002.kl"},
+         1,
+         {made + "/customer_ir_0002.kl: error: No such file or directory"},
          ""},
         {{"export", "--out", made, standard},
          1,

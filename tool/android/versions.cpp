@@ -94,7 +94,7 @@ int settle_android_versions(tool_options_t *options, const char *given, const ch
     char sdk_text[PROPERTY_VALUE_MAX] = "";
     property_get("ro.build.version.sdk", sdk_text, "");
     int sdk = atoi(sdk_text);
-    options->on_android = sdk_text[0] != '\0' && sdk > 0;
+    options->on_android = sdk > 0;
     // The tool runs in the box's userspace, whose long is its own.
     int own = static_cast<int>(sizeof(long)) * 8;
     if (abi != nullptr && strcmp(abi, "32") != 0 && strcmp(abi, "64") != 0) {

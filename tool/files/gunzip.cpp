@@ -229,15 +229,15 @@ int gunzip(const std::string &gz, size_t limit, std::string *out, std::string *w
     out->clear();
     // The header: magic, deflate, flags, then what the flags add.
     size_t at = 10;
-    uint8_t flags = gz.size() >= 10 ? static_cast<uint8_t>(gz[3]) : 0;
-    if (gz.size() < 18 || gz.compare(0, 3, "\x1f\x8b\x08") != 0 || (flags & 0xe0) != 0) {
+    // Reserved flags set: a header of a later format, which zlib refuses too.
+    if (gz.size() < 18 || gz.compare(0, 3, "\x1f\x8b\x08") != 0 ||
+        (static_cast<uint8_t>(gz[3]) & 0xe0) != 0) {
         *why = "not a gzip file";
         return -1;
     }
+    uint8_t flags = static_cast<uint8_t>(gz[3]);
     if ((flags & 4) != 0) {
-        at += 2 + (gz.size() >= 12
-                       ? (static_cast<uint8_t>(gz[10]) | static_cast<uint8_t>(gz[11]) << 8)
-                       : 0);
+        at += 2 + (static_cast<uint8_t>(gz[10]) | static_cast<uint8_t>(gz[11]) << 8);
     }
     for (int named : {8, 16}) {
         if ((flags & named) != 0) {

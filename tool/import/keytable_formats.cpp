@@ -50,7 +50,8 @@ int fail(keytable_error_t *error, int line, int column, const std::string &text)
     return -1;
 }
 
-// "# table NAME, type: NEC" then "0x8051 KEY_POWER" lines; "#" starts a comment.
+// "# table NAME, type: NEC" then "0x8051 KEY_POWER" lines; "#" starts a comment. parse_keytable
+// gives it only a text whose first line that is not blank is the header.
 int parse_plain(const std::string &text, keytable_t *table, keytable_error_t *error) {
     std::vector<std::string> types;
     std::vector<keytable_entry_t> entries;
@@ -92,16 +93,10 @@ int parse_plain(const std::string &text, keytable_t *table, keytable_error_t *er
             continue;  // blank or comment
         }
         uint32_t scancode;
-        if (header_line == 0) {
-            return fail(error, number, 1, "expected \"# table NAME, type: PROTOCOL\" first");
-        }
         if (words != 2 || !parse_scancode(scancode_text, &scancode)) {
             return fail(error, number, 1, "expected \"SCANCODE KEY_NAME\"");
         }
         entries.push_back({scancode, key, number});
-    }
-    if (header_line == 0) {
-        return fail(error, 1, 1, "expected \"# table NAME, type: PROTOCOL\"");
     }
     // An old table lists its protocols; its scancodes are the same under each.
     for (std::string &type : types) {

@@ -2,6 +2,7 @@
 #include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -30,22 +31,35 @@ TEST_F(keymap_tool, check_reports_each_mistake_at_its_place) {
         "\n"  // 7
         "key 12 " +
         std::string(1100, 'x') +
-        "\n"                      // 8
-        "key 5 DPAD_UP\n"         // 9
-        "key 20 x74\n"            // 10: standard has it at 0 only
-        "key 21 GUIDE\n"          // 11: on an ignored standard line
-        "key 22 = DPAD_UP\n"      // 12: the name is "="
-        "key 23 KEY_BACK\n"       // 13: a Linux key name
-        "key 24 KEYCODE_BACK\n";  // 14: an Android key code name
+        "\n"                     // 8
+        "key 5 DPAD_UP\n"        // 9
+        "key 20 x74\n"           // 10: standard has it at 0 only
+        "key 21 GUIDE\n"         // 11: on an ignored standard line
+        "key 22 = DPAD_UP\n"     // 12: the name is "="
+        "key 23 KEY_BACK\n"      // 13: a Linux key name
+        "key 24 KEYCODE_BACK\n"  // 14: an Android key code name
+        "key 25 A\001B\n"        // 15: a byte that does not print
+        "key 26 HOME\n"          // 16: on a standard line a later one overrides
+        "key 27 kye\n";          // 17: the keyword of an ignored line, not a name on it
     write_file("keylayout/orvex-ir.kl", k_fixture_standard);
     write_file("keylayout/customer_ir_80ff.kl", customer);
     write_file("keylayout/customer_ir_80FF.kl", "key 1 POWER\n");
     write_file("keylayout/customer_ir_1234.kl", "\xef\xbb\xbfkey 1 NOTHING_LIKE_IT\n");
-    write_file("keylayout/customer_ir_4321.kl", "# to come\n\n");
-    // On the box the daemon reads as nobody, whoever runs check.
+    write_file("keylayout/customer_ir_0000.kl", "# to come\n\n");
+    // On the box the daemon reads as nobody, whoever runs check: the owner's bits, else the
+    // group's, else the others' decide.
     ASSERT_EQ(chmod(path("keylayout/customer_ir_80FF.kl").c_str(), 0), 0);
-    for (const char *near_miss : {"customer_ir_80ff.KL", "customer-ir_80ff.kl",
-                                  "customer_ir_fff.kl", "customer_ir_0x5678.kl"}) {
+    ASSERT_EQ(chmod(path("keylayout").c_str(), 0744), 0);
+    bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(chown(path("keylayout/customer_ir_0000.kl").c_str(), 9999, 0), 0);
+        ASSERT_EQ(chmod(path("keylayout/customer_ir_0000.kl").c_str(), 0044), 0);
+        ASSERT_EQ(chown(path("keylayout/customer_ir_1234.kl").c_str(), 0, 1004), 0);
+        ASSERT_EQ(chmod(path("keylayout/customer_ir_1234.kl").c_str(), 0604), 0);
+    }
+    for (const char *near_miss :
+         {"customer_ir_80ff.KL", "customer-ir_80ff.kl", "customer_ir_fff.kl",
+          "customer_ir_0x5678.kl", "customer_ir_07f80.kl"}) {
         write_file(std::string("keylayout/") + near_miss, "key 1 POWER\n");
     }
     write_file("keylayout/customer_rc5_ir_05.kl", "key 1 POWER\n");
@@ -65,6 +79,12 @@ TEST_F(keymap_tool, check_reports_each_mistake_at_its_place) {
     write_file("traps/orvex-ir.kl", "key 102 HOME\nkey 223 TV_PLAY\n");
     write_file("traps/orvex-ir-uinput.kl", "key 102 HOME\nkey 223 TV_PLAY\n");
     write_file("traps/customer_ir_0001.kl", "key 1 HOME\nkey 2 TV_PLAY\n");
+    // A listed customer file the daemon cannot open; a layout too large to be one.
+    ASSERT_EQ(mkdir(path("broken").c_str(), 0755), 0);
+    write_file("broken/orvex-ir.kl", "key 116 POWER\n");
+    ASSERT_EQ(symlink("gone.kl", path("broken/customer_ir_0002.kl").c_str()), 0);
+    write_file("broken/orvex-ir-uinput.kl", "");
+    ASSERT_EQ(truncate(path("broken/orvex-ir-uinput.kl").c_str(), (1 << 20) + 1), 0);
 
     const struct {
         std::vector<std::string> args;  // the folder first
@@ -81,6 +101,7 @@ TEST_F(keymap_tool, check_reports_each_mistake_at_its_place) {
         {{"many"}, 1, "RC5: 0 tables, 0 buttons translated (NEC and RC5:"},
         {{"bare", "--protocol", "rc5"}, 1, "1 warning, 2 errors"},
         {{"traps", "--protocol", "nec"}, 1, "2 buttons translated (NEC from --protocol; Android"},
+        {{"broken", "--protocol", "nec"}, 1, "NEC: 1 table, 0 buttons translated"},
     };
     const struct {
         int run;
@@ -112,8 +133,24 @@ TEST_F(keymap_tool, check_reports_each_mistake_at_its_place) {
         {0, "customer_ir_80FF.kl", 0, "error: mode ---------- "},
         {0, "customer_ir_1234.kl", 0,
          "error: translates no button: the file has no \"key\" line that"},
-        {0, "customer_ir_4321.kl", 0, "error: translates no button: the file has no \"key\" line"},
+        {0, "customer_ir_0000.kl", 0, "error: translates no button: the file has no \"key\" line"},
         {0, "customer_ir_0x5678.kl", 0, "(did you mean customer_ir_5678.kl?)"},
+        {0, "customer_ir_07f80.kl", 0, "(did you mean customer_ir_7f80.kl?)"},
+        {0, "customer_ir_80ff.kl", 15, "the name \"A\\x01B\" holds bytes outside printable ASCII"},
+        {0, "customer_ir_80ff.kl", 16,
+         "\"HOME\" is on orvex-ir.kl:7, whose scancode 0 line 9 names again: button 26 does "
+         "nothing"},
+        {0, "customer_ir_80ff.kl", 17, "\"kye\" is not in orvex-ir.kl: button 27 does nothing"},
+        {0, "", 0, "cannot open the files in it, so the daemon reads none of them: make it 0755"},
+        {root ? 0 : -1, "customer_ir_0000.kl", 0,
+         "error: mode ----r--r-- nobody root: the service (user nobody, groups uhid input) cannot "
+         "read it"},
+        {root ? 0 : -1, "customer_ir_1234.kl", 0, "error: mode -rw----r-- root input: "},
+        {7, "customer_ir_0002.kl", 0,
+         "error: cannot open: No such file or directory: the daemon builds an empty table for "
+         "customer 0x0002"},
+        {7, "orvex-ir-uinput.kl", 0,
+         "warning: cannot be read here (1048577 bytes, over the limit of 1048576 bytes)"},
         {0, "customer_ir_80ff.kl", 12, "(did you mean \"key 22 DPAD_UP\"?)"},
         {0, "customer_ir_80ff.kl", 13, "(did you mean \"BACK\"?)"},
         {0, "customer_ir_80ff.kl", 14, "(did you mean \"BACK\"?)"},
@@ -123,7 +160,8 @@ TEST_F(keymap_tool, check_reports_each_mistake_at_its_place) {
         {0, "orvex-ir.kl", 9,
          "\"0x74\" is read as scancode 0 named \"x74\": scancodes are "
          "decimal (0x74 is 116)"},
-        {0, "orvex-ir.kl", 9, "scancode 0 is never a translation target"},
+        {0, "orvex-ir.kl", 9,
+         "scancode 0 is never a translation target: customer buttons named \"x74\" do nothing"},
         {0, "orvex-ir.kl", 10, "scancode 300 is outside 0 to 255"},
         {0, "orvex-ir.kl", 12, "warning: line ignored: its first word is \"kye\", not \"key\""},
         {0, "orvex-ir.kl", 13, "its first word is \"18\", not \"key\" (\"key\" left out?)"},
@@ -178,6 +216,9 @@ TEST_F(keymap_tool, check_reports_each_mistake_at_its_place) {
         EXPECT_NE(outputs.back().back().find(run.summary), std::string::npos);
     }
     for (const auto &e : expected) {
+        if (e.run < 0) {
+            continue;  // the owner or group of a file is given only by root
+        }
         std::string folder = path(runs[e.run].args[0]);
         std::string place = folder + (e.file[0] == '\0' ? "" : "/") +
                             (strcmp(e.file, "*") == 0 ? "" : e.file) +

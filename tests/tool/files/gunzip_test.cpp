@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -20,10 +21,23 @@ TEST(gunzip, reads_what_gzip_writes) {
     for (char &c : noise) {
         c = static_cast<char>(random());
     }
+    // Copies of every length at every distance, between runs of random bytes.
+    std::string copies;
+    while (copies.size() < 200000) {
+        size_t length = 3 + random() % 256;
+        size_t distance = 1 + random() % std::min<size_t>(copies.size() + 1, 32768);
+        for (size_t i = 0; i < length && distance <= copies.size(); i++) {
+            copies += copies[copies.size() - distance];
+        }
+        for (size_t i = random() % 8; i < 8; i++) {
+            copies += static_cast<char>(random());
+        }
+    }
     const struct {
         std::string data;
         const char *options;
-    } rows[] = {{config, "-1"}, {config, "-9"}, {"CONFIG_A=y\n", "-6"}, {"", "-6"}, {noise, "-9"}};
+    } rows[] = {{config, "-1"}, {config, "-9"}, {"CONFIG_A=y\n", "-6"},
+                {"", "-6"},     {noise, "-9"},  {copies, "-6"}};
     for (const auto &row : rows) {
         std::string gz = gzip_of(row.data, row.options);
         ASSERT_FALSE(gz.empty());
@@ -31,12 +45,18 @@ TEST(gunzip, reads_what_gzip_writes) {
         std::string why;
         EXPECT_EQ(gunzip(gz, row.data.size(), &out, &why), 0) << why;
         EXPECT_TRUE(out == row.data) << row.data.size() << " bytes " << row.options;
+        // An extra field in the header, as other writers add, is passed over.
+        std::string extra = gz;
+        extra[3] = static_cast<char>(extra[3] | 4);
+        extra.insert(10, std::string("\x03\x00xyz", 5));
+        EXPECT_EQ(gunzip(extra, row.data.size(), &out, &why), 0) << why;
+        EXPECT_TRUE(out == row.data) << "with an extra field";
         if (row.data.empty()) {
             continue;
         }
         EXPECT_EQ(gunzip(gz, row.data.size() - 1, &out, &why), -1);
         EXPECT_NE(why.find("over the limit"), std::string::npos) << why;
-        for (size_t at : {size_t{3}, gz.size() / 2, gz.size() - 6}) {
+        for (size_t at : {size_t{0}, size_t{3}, gz.size() / 2, gz.size() - 6}) {
             std::string damaged = gz;
             damaged[at] = static_cast<char>(damaged[at] ^ 0x10);
             EXPECT_EQ(gunzip(damaged, row.data.size(), &out, &why), -1) << at;

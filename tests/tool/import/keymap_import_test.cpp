@@ -47,10 +47,13 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
                "0x30850151 = \"KEY_UP\"\n"  // 12: the same customer code and command
                "[[protocols]]\nprotocol = \"nec\"\n[protocols.scancodes]\n"
                "0x4151 = \"KEY_POWER\"\n0x223351 = \"KEY_OK\"\n0x55667751 = \"KEY_UP\"\n"
+               "0x0 = \"KEY_UP\"\n"
                "[[protocols]]\nprotocol = \"rc5\"\nvariant = \"rc5\"\n[protocols.scancodes]\n"
                "0x1e3b = \"KEY_POWER\"\n0xeb01 = \"KEY_UP\"\n0x0180 = \"KEY_OK\"\n"
                "[[protocols]]\nprotocol = \"rc6\"\n[protocols.scancodes]\n0x1 = \"KEY_UP\"\n"
-               "[[protocols]]\nprotocol = \"unknown\"\n[protocols.scancodes]\n0x12 = \"KEY_UP\"\n");
+               "[[protocols]]\nprotocol = \"unknown\"\n[protocols.scancodes]\n0x12 = \"KEY_UP\"\n"
+               "[[protocols]]\nprotocol = \"nec\"\nvariant = \"nec-x\"\n[protocols.scancodes]\n"
+               "0x1 = \"KEY_UP\"\n");
     write_file("c.txt", "# table old_box, type: NEC\n0x8051 KEY_POWER\n\n# more\n0x8026 KEY_UP\n");
     write_file("bad.toml", "[[protocols]]\nprotocol = \"nec\"\n[protocols.scancodes]\nx = [\n");
     write_file("bad.txt", "# table old_box, type: NEC\n0x8051 KEY_POWER extra\n");
@@ -66,6 +69,11 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
     write_file("long.toml", "[[protocols]]\nname = \"\"\"a\\\n\\\xc3\xa9\"\"\"\n");
     write_file("bad_key.toml",
                "[[protocols]]\nprotocol = \"nec\"\n[protocols.scancodes]\n0x80zz = \"KEY_UP\"\n");
+    write_file("first_line.toml", "\"\200x\" = 1\n");
+    write_file("literal.toml", "[[protocols]]\nname = 'a\\' \xc3\xa9\n");
+    write_file("quotes.toml", "[[protocols]]\nname = \"\"\"\"\"\xc3\xa9\"\"\"\n");
+    write_file("after_long.toml", "[[protocols]]\nname = \"\"\"a\"\"\"\n\xc3\xa9 = 1\n");
+    write_file("rc6.txt", "# table rc6_box, type: RC6\n0x1 KEY_UP\n");
     // A hand-tuned file of 0x7f80 under the other digit case, in an output folder and in a
     // second standard folder; a keymap of 18 customer codes; paths that are no keymap.
     for (const char *dir : {"out", "cased", "fresh", "std2", "dir.toml", "raced", "named"}) {
@@ -147,20 +155,24 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
          {"b.toml:12: note: 0x30850151 KEY_UP not written: customer 0x3085 command 81 is "
           "KEY_POWER already (" +
               path("b.toml") + ":11)",
-          "b.toml:24: note: KEY_UP not written: RC5 scancode 0xeb01 has an address above 0x1f",
-          "b.toml:25: note: KEY_OK not written: RC5 scancode 0x0180 has a command above 0x7f",
-          "b.toml:26: note: protocol rc6 skipped (1 key): the receiver decodes NEC and RC5 only",
-          "b.toml:30: note: protocol unknown skipped (1 key): its scancodes carry no address, so "
+          "b.toml:25: note: KEY_UP not written: RC5 scancode 0xeb01 has an address above 0x1f, "
+          "beyond the receiver's 5 address bits",
+          "b.toml:26: note: KEY_OK not written: RC5 scancode 0x0180 has a command above 0x7f, "
+          "beyond the receiver's 7 command bits",
+          "b.toml:27: note: protocol rc6 skipped (1 key): the receiver decodes NEC and RC5 only",
+          "b.toml:31: note: protocol unknown skipped (1 key): its scancodes carry no address, so "
           "the remote's customer code is unknown: 'dravoke-keymap learn'",
           "customer_rc5_ir_1e.kl: note: an RC5 layout, and the receiver decodes NEC (NEC from "
           "--protocol): the daemon does not read it",
-          "import: 7 files written, 7 buttons; 5 keys"},
+          "b.toml:35: note: protocol nec (nec-x) skipped (1 key)",
+          "import: 8 files written, 8 buttons; 6 keys"},
          {{"customer_ir_3412.kl", "key 81 POWER\n"},
           {"customer_ir_8000.kl", "key 81 DPAD_UP\n"},
           {"customer_ir_3085.kl", "key 81 POWER\n"},
           {"customer_ir_be41.kl", "key 81 POWER\n"},
           {"customer_ir_3322.kl", "key 81 DPAD_CENTER\n"},
           {"customer_ir_5566.kl", "key 81 DPAD_UP\n"},
+          {"customer_ir_ff00.kl", "key 0 DPAD_UP\n"},
           {"customer_rc5_ir_1e.kl", "key 59 POWER\n"}}},
         {{"--out", out, path("bad.toml")}, 2, {"bad.toml:4:7: error: "}, {}},
         {{"--out", out, path("bad.txt")},
@@ -183,12 +195,47 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
          {"after_value.toml:2:16: error: byte 0xc3 in a key, an array or a multi-line string"},
          {}},
         {{"--out", out, path("quoted_key.toml")}, 2, {"quoted_key.toml:4:6: error: byte 0xc3"}, {}},
-        {{"--out", out, path("long.toml")}, 2, {"long.toml:3:2: error: byte 0xc3"}, {}},
+        {{"--out", out, path("long.toml")},
+         2,
+         {"long.toml:3:2: error: byte 0xc3 in a key, an array or a multi-line string"},
+         {}},
+        {{"--out", out, path("first_line.toml")},
+         2,
+         {"first_line.toml:1:2: error: byte 0x80 in a key"},
+         {}},
+        {{"--out", out, path("literal.toml")},
+         2,
+         {"literal.toml:2:13: error: byte 0xc3 outside a string"},
+         {}},
+        {{"--out", out, path("after_long.toml")},
+         2,
+         {"after_long.toml:3:1: error: byte 0xc3 outside a string"},
+         {}},
+        // Two quotes that open a multi-line string's text.
+        {{"--out", out, path("quotes.toml")},
+         2,
+         {"quotes.toml:2:13: error: byte 0xc3 in a key, an array or a multi-line string"},
+         {}},
         {{"--out", out, path("bad_key.toml")},
          2,
          {"bad_key.toml:4:1: error: \"0x80zz\" is not a 32-bit scancode"},
          {}},
         {{"--out", out, path("missing.toml")}, 2, {"cannot read " + path("missing.toml")}, {}},
+        // A name alone: the library folder's keymap of that name, else the tool's copy.
+        {{"--out", out, "bad_key"}, 2, {path("bad_key.toml") + ":4:1: error: "}, {}},
+        {{"--out", out, "adstech_dvb_t_pci"},
+         1,
+         {"adstech_dvb_t_pci.toml:2: note: protocol unknown skipped"},
+         {}},
+        {{"--dir", out, path("a.toml")},
+         1,
+         {out + "/orvex-ir.kl: cannot open: No such file or directory: imported keys take"},
+         {}},
+        {{"--out", out, path("rc6.txt")},
+         1,
+         {"rc6.txt:1: note: protocol rc6 skipped (1 key)",
+          "import: nothing to write: no key of the keymap\n"},
+         {}},
         {{"--map", "KEY_HOME=HOMEE", path("a.toml")},
          2,
          {"--map KEY_HOME=HOMEE: orvex-ir.kl has no HOMEE (did you mean HOME?)"},
@@ -225,6 +272,7 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
          {"--map KEY_HOMEE=HOME: KEY_HOMEE is not a Linux key name (did you mean KEY_HOME?)"},
          {}},
         {{"--map", "key_home=HOME", path("a.toml")}, 2, {"(did you mean KEY_HOME?)"}, {}},
+        {{"--map", "=HOME", path("a.toml")}, 2, {"--map takes KEY_X=NAME, not '=HOME'"}, {}},
         // A keymap's name makes no line of the file; bytes beyond ASCII in strings and comments.
         {{"--out", named, path("named.toml")},
          0,
@@ -243,6 +291,10 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
         {{"/dev/zero"}, 2, {"/dev/zero: a character device, not a regular file"}, {}},
         {{path("big.toml")}, 2, {"big.toml: 2097152 bytes, over the limit of 1048576"}, {}},
     };
+    const char *library_dir = g_keymap_library_dir;
+    std::string library = path("");
+    library.pop_back();  // the test's folder
+    g_keymap_library_dir = library.c_str();
     for (const auto &run : runs) {
         std::vector<std::string> args = {"import", "--dir", std_dir};
         args.insert(args.end(), run.args.begin(), run.args.end());
@@ -269,9 +321,10 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
             EXPECT_EQ(content.substr(from), file.second) << file.first;
         }
     }
+    g_keymap_library_dir = library_dir;
     // Only the files named above: nothing half-written, no temporary file, no folder of check's.
     for (const auto &folder :
-         std::map<std::string, int>{{out, 9}, {cased, 1}, {fresh, 18}, {raced, 1}, {named, 1}}) {
+         std::map<std::string, int>{{out, 10}, {cased, 1}, {fresh, 18}, {raced, 1}, {named, 1}}) {
         EXPECT_EQ(count_entries(folder.first), folder.second) << folder.first;
     }
 }

@@ -57,8 +57,10 @@ TEST_F(keymap_tool, show_prints_the_daemons_tables) {
             snprintf(name, sizeof(name), patterns[pick(4)], pick(4) == 0 ? pick(64) : pick(8));
             write_file(dir + "/" + name, layout(pick(12)));
         }
+        // The driver's value, or an empty file, read as 0: NEC.
         int32_t protocol = pick(2);
-        write_file("orvex_ir_protocol", std::string(reinterpret_cast<char *>(&protocol), 4));
+        write_file("orvex_ir_protocol",
+                   std::string(reinterpret_cast<char *>(&protocol), pick(5) == 0 ? 0 : 4));
 
         reset_daemon_state();
         // The stand-in virtual keyboard accepts every request; no receiver answers a name.
