@@ -91,8 +91,9 @@ void run_keymap_watch();          // cases_tool.cpp
 void run_doctor_states();
 void run_learn_case();  // cases_learn.cpp
 void run_import_case();
-void run_recognise_case();            // cases_recognise.cpp
-void run_standby_from_kernel_only();  // cases_hardening.cpp
+void run_recognise_case();
+void run_rc5_learn_case(source_t *receiver);  // in run_rc5_session's
+void run_standby_from_kernel_only();          // cases_hardening.cpp
 void run_second_receiver_takes_over();
 void run_inotify_overflow();
 void run_other_devices_uevents();  // cases_other_uevents.cpp

@@ -165,6 +165,7 @@ void run_rc5_session() {
                        {"rc5: NEC remote's codes give nothing",
                         {nec_raw(k_nec_a, 5, true), nec_raw(k_nec_a, 5, false)},
                         ""}});
+        run_rc5_learn_case(&receiver);
     }
     close_session(&s);
     destroy_source(&receiver);

@@ -152,6 +152,25 @@ void run_learn_case() {
     destroy_source(&receiver);
 }
 
+// Under RC5 a TV's remote sends system address 0: learned, as a customer code like any other,
+// into the RC5 file of that code.
+void run_rc5_learn_case(source_t *receiver) {
+    mkdir("/tmp/learned-rc5", 0755);
+    daemon_t learn;
+    learn.exited = true;
+    std::string failed_at =
+        drive_learn(&learn, {"--out", "/tmp/learned-rc5", "--no-library"}, receiver,
+                    {{k_press, 0x00, 12, nullptr, "POWER: command 12 (0x0c)"},
+                     {k_answer, 0, 0, "q\n", "finished"}});
+    std::string file = read_file("/tmp/learned-rc5/customer_rc5_ir_00.kl");
+    check("rc5: learn writes the remote of system address 0 into customer_rc5_ir_00.kl",
+          failed_at.empty() && learn.status == 0 &&
+              file.substr(file.find('\n') + 1) == "key 12 POWER\n",
+          failed_at + "; status " + std::to_string(learn.status) + "; file:\n" + file +
+              "printed:\n" + read_file(learn.out_path));
+    stop_daemon(&learn);
+}
+
 // A remote that the library gives by its commands alone (cinergy), under a customer code of no
 // keymap: learn asks for the names that tell the keymaps apart and offers cinergy's after three
 // presses; the daemon, restarted with the file taken, translates a button never pressed.
