@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Building the customer tables against just reading their layout files: 18 customer files of
 // 256 named keys each and a full standard layout. The ratio counter is the build's time over
 // the reading's time.

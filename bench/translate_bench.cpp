@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What translating a raw code costs over merely passing an event on: nanoseconds per key
 // for the receiver read plus detect_key_input writing into a pipe, against a bare
 // forwarder that reads one event and writes it on unchanged.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Attaches to the socket a classic BPF filter that lets the kernel queue only datagrams whose

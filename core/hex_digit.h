@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The value of one hexadecimal digit of either case, or -1 for any other character.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "core/kernel_calls.h"
 
 #include <sys/ioctl.h>

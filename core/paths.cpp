@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "core/paths.h"
 
 const char *g_protocol_file = "/proc/orvex_ir_protocol";

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Where the daemon meets the platform. Production never changes these; only tests

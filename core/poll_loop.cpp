@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "cec/standby_bridge.h"
 #include "core/daemon.h"
 #include "core/paths.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "inject/virtual_keyboard.h"
 
 #include <errno.h>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # bash completion for dravoke-keymap: its commands, each command's options, the values of
 # --protocol and --android, folders and files, and for import the keymaps the tool carries.
 # All of it is asked of the tool being completed (its --help, each command's, import --list),

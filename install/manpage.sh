@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: Apache-2.0
 # Writes the manual page dravoke-keymap(1) from the tool's own --help and each command's, through
 # help2man, so that the page and the help cannot disagree. The texts are only laid out the way
 # help2man reads help (headings, indented tables); nothing is added but the page's NAME line and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "keymap/key_layout_line.h"
 
 #include <string.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds the libFuzzer targets of tests/fuzz/ with clang (ASan + UBSan) and runs each for
 # SECONDS (default 15), starting from the seeds kept in tests/fuzz/corpus/. Prints the
 # executions and findings of each target; exits non-zero on any finding.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Installs the Debian packages that the build and the tests need; does nothing when they
 # are all there already.
 set -euo pipefail

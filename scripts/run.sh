@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The main job: boots Debian's kernel in a QEMU guest and shows the unmodified daemon at
 # work there, with two customer remotes and the TV's Standby. On a box, the daemon itself
 # is the main job (see "Installing on a box" in the README).

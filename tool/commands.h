@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // dravoke-keymap: shows integrators what the daemon makes of their key layouts and of the

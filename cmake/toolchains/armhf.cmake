@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # 32-bit ARM with hardware floating point, the class of the media boxes: 32-bit time_t and
 # a 16-byte input_event. Uses Debian's cross compiler (g++-arm-linux-gnueabihf) and runs
 # the test programs under qemu-user. No 64-bit time flags: the boxes' C library has none.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # What every cross build here shares; the including toolchain file sets
 # CMAKE_SYSTEM_PROCESSOR, DRAVOKE_CROSS_TRIPLE (Debian's multiarch triple) and
 # DRAVOKE_CROSS_QEMU (the qemu-user program that runs the test programs).

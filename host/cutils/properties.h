@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Host stand-in for libcutils' system properties: values live in this process only.

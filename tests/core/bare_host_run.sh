@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # Runs the built daemon on a host without the box's drivers: it must write its protocol
 # line into a pipe, log start-up's first steps on stderr in order, and exit 0 at the
 # missing /dev/uinput.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # shellcheck shell=bash disable=SC2034  # the variables are for the scripts that source this
 # The bench's configurations: the kernel the guest boots and the userspace that runs on it.
 # Sourced by prepare-guest.sh and guest-lib.sh, which read everything that differs between

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a user feels: latency from a raw code to its key against a bare forwarder and against
 // the design floor, a forwarder that polls before each read as the daemon's loop does; and the
 // daemon's idle wake-ups. Prints figures; only loss and order are judged.

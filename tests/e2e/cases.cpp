@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The end-to-end cases: the unmodified daemon on a real kernel, judged by what the
 // platform reads from "orvex-ir-uinput". This file holds what the cases share and the order
 // they run in; the cases themselves are in cases_*.cpp, one subject a file.

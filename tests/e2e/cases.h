@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // What the end-to-end cases share: the layouts they install, a running daemon with its

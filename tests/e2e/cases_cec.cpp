@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // HDMI-CEC: uevent datagrams sent to the daemon and the POWER key they give or not.
 #include <errno.h>
 #include <string.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Hardening: only the kernel's uevents count, and the receiver is found again after any
 // loss: the device in use gone while another of its name is there, or an inotify queue
 // overflow that swallowed the receiver's arrival.

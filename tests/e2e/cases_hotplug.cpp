@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A receiver node that outlives its device, as a user-space node manager leaves it.
 #include <string.h>
 #include <sys/mount.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Translation sessions: RC5, then NEC with its key-state rules, scancode 223, hot-plug and
 // the CEC announcements spaced through it.
 #include <limits.h>

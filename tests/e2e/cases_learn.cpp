@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // dravoke-keymap's two routes to a new remote on the guest: learn, driven by presses from the
 // stand-in receiver and answers on a pipe, and import of a remote of the Linux keymap library;
 // then the daemon, restarted with the file written, translates the remote's buttons.

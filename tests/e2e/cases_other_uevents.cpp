@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Other devices' uevents: the kernel drops them before they reach the daemon's socket, so
 // they neither wake it nor fill its receive buffer ahead of a Standby.
 #include <errno.h>

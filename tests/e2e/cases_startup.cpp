@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Start-up: its failures and exit statuses, the protocol file, the virtual keyboard's
 // identity.
 #include <sched.h>

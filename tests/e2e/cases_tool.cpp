@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // dravoke-keymap on the guest: watch beside the running daemon, doctor in several states.
 #include <signal.h>
 #include <sys/stat.h>

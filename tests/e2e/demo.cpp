@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The newcomer's tour: two customer remotes and the TV's Standby, and what the box sees on
 // its virtual keyboard, printed the way evtest prints it; then the integrator's tool, the two
 // traps between the virtual keyboard and Android's keys, and the two routes to a new remote,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The newcomer's tour (demo.cpp, and the integrator's tool in demo_tool.cpp). Every scene says

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: Apache-2.0
 # Boots the real-kernel guest and shows dravoke at work: two customer remotes and the TV's
 # Standby, and what the box sees on the virtual keyboard, printed like evtest.
 #   tests/e2e/demo.sh [REPO-ROOT]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The demo's scenes of the integrator's tool: check finding the usual slips, the two traps
 // between the virtual keyboard and Android's keys, and the two routes to a new remote, import
 // and learn, each followed by the restarted daemon translating the remote.

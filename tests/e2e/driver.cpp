@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Entry point of the guest-side driver.
 //   e2e-driver test   the cases, then the benchmark; prints "N passed, N failed"
 //   e2e-driver soak   flaps, random codes, a uevent flood, a stalled daemon; figures, a tally

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The guest-side test driver: stands in for the receiver's driver and the HDMI driver,

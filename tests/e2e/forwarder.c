@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The references the daemon's latency is compared with. The bare forwarder: read one event,
 // and for each raw code write one key with its SYN_REPORT to a virtual keyboard of its own;
 // no lookup, no poll, nothing else. With --poll, the design floor: the same with a poll

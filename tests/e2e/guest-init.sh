@@ -1,4 +1,5 @@
 #!/bin/busybox sh
+# SPDX-License-Identifier: Apache-2.0
 # PID 1 of the test guest: mount what a box has, load the input modules, fetch the
 # binaries from the host's shared folder, run the driver and hand its status back.
 /bin/busybox mkdir -p /proc /sys /dev /tmp /run /share /usr/bin /sbin

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Shared by run.sh and demo.sh: builds what the guest runs and boots it. Sourced, not run.
 # Everything built lands under the cache, outside the source tree.
 # The caller may set e2e_arch first: x86_64 (the default), armhf, armhf-on-arm64 or arm64

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Guest-side helpers: stand-in input devices made through uinput, and reading the event
 // nodes the platform reads.
 #include <dirent.h>

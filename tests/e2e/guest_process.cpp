@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Guest-side helpers: the daemon and other programs run with their output captured, their
 // logs, and what /proc tells of them.
 #include <dirent.h>

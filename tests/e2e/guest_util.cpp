@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Guest-side helpers: the tally, time, files, kernel modules, the protocol file, key layouts
 // and uevents. Stand-in devices are in guest_devices.cpp, processes in guest_process.cpp.
 #include <fcntl.h>

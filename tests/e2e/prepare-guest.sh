@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: Apache-2.0
 # Prepares what the real-kernel guest needs, from Debian packages alone, and caches it
 # outside the source tree. Idempotent: a warm cache makes this a few cheap checks.
 # Prints the guest directory (kernel, initramfs pieces, test module) on its last line.

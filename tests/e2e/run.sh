@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: Apache-2.0
 # The real-kernel end-to-end bench: builds the daemon from the repository given (default:
 # this checkout), boots Debian's kernel in QEMU and runs the cases and the latency bench
 # against the unmodified binary. Exits non-zero on any failed case. --arch picks the

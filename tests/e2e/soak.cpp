@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The soak: the daemon held to its promises over time and under hostile input. Receiver
 // flaps, random raw codes against a model of the translation rules, a flood of uevent
 // datagrams and a stalled daemon whose receiver queue overflows, each in a soak_*.cpp of its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // What the soak's trials share: a model of the translation rules, the running daemon with

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: Apache-2.0
 # The soak on the real kernel: builds the daemon from the repository given (default: this
 # checkout) and boots its own guest, with limits of its own, for receiver flaps, random raw
 # codes against a model, a flood of uevent datagrams and a stalled daemon. Prints the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The soak's receiver trials: flaps of the receiver, and random raw codes against the model.
 #include <stdio.h>
 

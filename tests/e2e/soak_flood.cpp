@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The soak's uevent flood: datagrams from user space, nearly all foreign or malformed and
 // some of them forged Standbys, all of which the daemon must drop; among them the kernel's
 // Standbys, raised through the HDMI stand-in, which POWER must follow exactly as a model of

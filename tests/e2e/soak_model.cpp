@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The soak's model of the translation rules, read from the same layouts as the daemon's.
 #include <stdlib.h>
 #include <string.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The soak's stalled daemon: its receiver's queue overflows while it is stopped.
 #include <signal.h>
 #include <unistd.h>

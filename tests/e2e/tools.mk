@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Static test programs for the guest; built on the host, run inside it.
 OUT ?= .
 CXX ?= g++

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A key layout file as each Android version's reader takes it, on a box of each word size.
 // What must hold: no crash; a file it surely loads maps no scancode twice, and every key line of
 // it gives one entry; a message quotes no byte that does not print.

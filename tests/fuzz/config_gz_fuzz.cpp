@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The kernel's /proc/config.gz as the tool reads it. zlib, which the box's build cannot link,
 // is the judge: a file is read here exactly when zlib reads it whole, and as zlib reads it.
 #include <stdint.h>

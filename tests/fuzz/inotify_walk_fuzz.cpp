@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One inotify batch as the hot-plug handler reads it: records of any length, a batch cut
 // anywhere, names of any bytes. The watched folder holds the receiver's node, another
 // device's node and a subfolder; a file beside the folder stands for everything outside.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A whole key layout file read through the kernel-call table, with read sizes taken from
 // the input so that line pieces are cut across read boundaries. The table built must not
 // depend on how the file arrived.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One line of a key layout file, as the reader hands it over: NUL-terminated, in a heap
 // copy of exactly its size so that a read past the NUL is reported.
 #include <stdint.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "keymap_import_check.h"
 
 #include <linux/input.h>

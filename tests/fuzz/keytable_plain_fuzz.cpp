@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A keymap in ir-keytable's plain-text format, imported into a key layout folder; the codes
 // written must decode to their keys (see keymap_import_check.h).
 //   input: the keymap's text; one that does not begin "# table " gets that in front, so that

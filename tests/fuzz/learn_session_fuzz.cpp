@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A learning session driven as learn drives it: answer lines of any bytes and presses of any
 // raw code, in any order, in a folder that already holds a file for one remote of each
 // protocol, with or without recognition of the library's remotes. The session must stay

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "tool_fuzz_fixture.h"
 
 #include <dirent.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // What the targets of the tool's readers share: a folder holding a standard layout, as a box's

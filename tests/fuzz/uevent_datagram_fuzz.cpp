@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One uevent datagram as the socket delivers it, with its sender's port:
 //   input: the sender's port (4 bytes, this machine's byte order), then the datagram
 // The parser reads an exact-size heap copy without a NUL after it, so that any read past its

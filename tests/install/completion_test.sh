@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: Apache-2.0
 # The bash completion offers what the tool takes: its commands, each command's options (every
 # option its help names, none the tool refuses), exactly the versions --android takes, and for
 # import the keymaps import --list names.

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: Apache-2.0
 # cmake --install gives a tool that runs from the prefix (Debian's liblog lies outside the
 # loader's folders), its manual page, its completion and the licence.
 #   tests/install/install_test.sh BUILD-DIR [EMULATOR...]

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: Apache-2.0
 # The manual page holds the tool's help word for word: every paragraph of the main --help and of
 # each command's (so every command, option, exit status and file) appears in the page as man
 # shows it, but for "usage:" and a heading line ("Files:"), which become the page's own.

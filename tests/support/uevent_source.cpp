@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "support/uevent_source.h"
 
 #include <errno.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "tool/tool_run.h"
 
 #include <dirent.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // What Android makes of the keys: its reading of key layout files, version by version, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // strtol as the box's C library runs it, apart from the machine the tool runs on: the box's
 // long may be 32 bits where the tool's is 64, and bionic's prefixes are not glibc's.
 #include "tool/android/box_number.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // A number word as the box's C library reads it for Android's key layout reader.

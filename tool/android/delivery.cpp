@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What Android delivers for each standard scancode that a customer button reaches: the
 // virtual keyboard's vendor and product are 0, so Android maps its scancodes through the first
 // orvex-ir-uinput.kl of its key layout folders, or, when there is none or it fails to load,

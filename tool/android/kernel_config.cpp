@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The running kernel's configuration, which decides whether Android uses a key layout with a
 // requires_kernel_config line: /proc/config.gz, which the shell domain may read.
 #include <string>

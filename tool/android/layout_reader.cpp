@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A key layout file as one version of Android's input framework reads it, which is not as the
 // daemon reads it: Android splits words at spaces, tabs, carriage returns and NUL bytes, reads
 // a number with its base prefix ("0x74" is 116), takes "#" as a comment only where a word

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The words each version of Android's key layout reader takes, from the generated facts.
 #include <string.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The words Android's key layout reader compares against, and the versions that take each.

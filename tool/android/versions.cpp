@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Which Android versions a verdict is for, and how messages name them.
 #include <stdlib.h>
 #include <string.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // check's part of what Android makes of the keys: the lines at which it refuses the standard
 // layout or the virtual keyboard's, and each standard key a customer button reaches that it
 // delivers as another.

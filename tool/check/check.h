@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // check: what will not work as written in a key layout folder, as the daemon reads it; and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // check's reading of each line: what the daemon passes over and why, and what a taken line
 // does that its writer may not expect.
 #include <ctype.h>

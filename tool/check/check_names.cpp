@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // check's reading of the folder's file names: names meant as customer layouts that the daemon
 // passes over, and customer files whose use depends on the order the folder lists them in.
 #include <ctype.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // What check's parts share: the diagnostics they collect, and how they read a line's words.

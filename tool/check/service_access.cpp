@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the service may open, judged from a file's owner and mode: doctor's view of the nodes,
 // and check's of the layouts on a box, where the daemon reads them as the service's user.
 #include <sys/stat.h>

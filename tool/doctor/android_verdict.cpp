@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // doctor's verdict on the keys Android delivers on the box.
 #include <string.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // doctor: whether the box is set up for the daemon, one line a check.

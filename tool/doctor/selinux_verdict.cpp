@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // doctor's verdict on SELinux denials for the daemon.
 #include <string.h>
 

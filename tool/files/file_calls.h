@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The calls that give a written file its name. A race for the name cannot be staged with

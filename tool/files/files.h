@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Reading and writing the user's files so that nothing half-happens: only regular files are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A gzip file's content, for the kernel's /proc/config.gz: the box's build links no
 // compression library the tool could use, and the format is small enough to read here.
 // Deflate as RFC 1951 gives it, in the canonical-code form, decoding a bit at a time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // A new remote's customer layouts from keymaps of the Linux keymap library, and a customer

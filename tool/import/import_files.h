@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // What import builds from keymaps and writes: one customer layout a customer code.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What each key of a keymap becomes: the standard layout's name for it, or why it has none.
 #include <stdio.h>
 

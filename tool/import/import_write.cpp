@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Writing import's files: never over another file of the same remote without --force, never
 // more than the daemon reads, and each whole or not at all.
 #include <errno.h>

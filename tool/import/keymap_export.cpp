@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // export: a customer layout given back as an ir-keytable keymap, so that the remote works with
 // Linux's rc-core and can be offered to the kernel's library; import reads it back as it was.
 #include <errno.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // import: reads every keymap first, then names each key, then writes the files.
 #include <string.h>
 #include <unistd.h>

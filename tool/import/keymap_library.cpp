@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The tool's copy of the Linux keymap library, for a box or a build without the library or a
 // TOML reader: its keymaps read as parse_keytable reads their files.
 #include <string.h>

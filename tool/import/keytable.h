@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The Linux remote keymaps that ir-keytable reads (Debian's ir-keytable ships the kernel's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include <ctype.h>
 #include <stdio.h>
 #include <stdlib.h>

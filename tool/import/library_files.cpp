@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The library's remotes as import names them, for learn's recognition: its keymaps of NEC and
 // RC5 at the codes their scancodes land on, and those of command bytes alone at their commands.
 #include <map>

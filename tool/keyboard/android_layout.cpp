@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // android-layout: writes the virtual keyboard's key layout, orvex-ir-uinput.kl, so that
 // Android delivers each standard scancode as the key the standard layout names.
 #include <errno.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The virtual keyboard's layout for Android, written only where told, and never half.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "tool/keys/edit_distance.h"
 
 #include <ctype.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Linux key names and Android's key labels, looked up in the generated tables.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include <algorithm>
 
 #include "tool/keys/edit_distance.h"

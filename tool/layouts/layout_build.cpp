@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include <ctype.h>
 #include <errno.h>
 #include <string.h>

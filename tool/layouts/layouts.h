@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The daemon's tables as the tool builds them, by the daemon's own start-up code, with what

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // learn: a new remote's customer layout from its presses on the receiver, one standard name

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A learning session: each standard name in turn, filled by a press or passed over by an
 // answer.
 #include <string.h>

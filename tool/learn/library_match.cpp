@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Recognising a remote of the Linux keymap library from a few presses, so that learn asks for
 // the buttons that tell the library's remotes apart and then offers the whole layout.
 #include "tool/learn/library_match.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Recognising a remote of the Linux keymap library while learn runs: the keymaps that agree

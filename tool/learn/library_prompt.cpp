@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The prompt that best tells the library's remotes apart: a short look ahead at the answers
 // the remotes still fitting would give, for the name that brings most of them to the offer
 // within three presses or answers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The receiver read beside the daemon and what its raw codes give: watch and decode, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Tables the tool carries so that it needs no package on a box, generated from their sources

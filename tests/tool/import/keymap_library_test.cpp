@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every keymap of the Linux keymap library that the receiver can decode, imported and then
 // decoded through the daemon's own tables.
 #include <dirent.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // learn recognising the remotes of the Linux keymap library: a session simulated for every
 // remote of the library, pressing what learn asks for, on a box's 44-key standard layout.
 #include <gtest/gtest.h>
