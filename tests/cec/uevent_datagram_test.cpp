@@ -58,6 +58,9 @@ TEST(find_cec_opcode, reads_the_variable_as_scanf_hex) {
     const std::pair<const char *, uint32_t> cases[] = {
         {"CEC_MSG=36", 0x36},
         {"CEC_MSG=0x36", 0x36},
+        // The prefix goes when a hexadecimal digit follows, 0 included, and at the field's end.
+        {"CEC_MSG=0x04", 0x04},
+        {"CEC_MSG=0X4", 0x4},
         {"CEC_MSG= \t36", 0x36},
         {"CEC_MSG=36 trailing", 0x36},
         {"CEC_MSG=-36", 0xffffffca},
