@@ -30,8 +30,8 @@ int probe_device_name(const char *path, const char *name) {
     if (fd < 0) {
         return -1;
     }
-    char found[k_device_name_size];
-    found[sizeof(found) - 1] = '\0';
+    // Zero-filled: a name cut at the size asked for arrives without its NUL.
+    char found[k_device_name_size] = "";
     int length = g_kernel.ioctl(fd, EVIOCGNAME(sizeof(found) - 1), found);
     close(fd);
     if (length <= 0) {

@@ -30,6 +30,9 @@ TEST_F(startup, reaches_the_loop_with_inotify_in_slot_zero) {
     EXPECT_GT(g_uinputfd, 0);
     EXPECT_EQ(g_customer_map_count, 1);
     EXPECT_EQ(logged_texts(ANDROID_LOG_DEBUG)[1], "uinputfd=" + std::to_string(g_uinputfd) + "\n");
+    for (const std::string &text : logged_texts(ANDROID_LOG_DEBUG)) {
+        EXPECT_EQ(text.find("find target device"), std::string::npos) << "no receiver here";
+    }
     // No receiver here: two slots counted whether or not the uevent socket opened.
     EXPECT_EQ(g_nfds, 2);
     EXPECT_GE(g_poll_set[k_slot_inotify].fd, 0);

@@ -84,6 +84,7 @@ TEST_F(keymap_tool, check_reports_each_mistake_at_its_place) {
     ASSERT_EQ(mkdir(path("broken").c_str(), 0755), 0);
     write_file("broken/orvex-ir.kl", "key 116 POWER\n");
     ASSERT_EQ(symlink("gone.kl", path("broken/customer_ir_0002.kl").c_str()), 0);
+    ASSERT_EQ(mkdir(path("broken/customer_ir_0003.kl").c_str(), 0755), 0);  // opens, never reads
     write_file("broken/orvex-ir-uinput.kl", "");
     ASSERT_EQ(truncate(path("broken/orvex-ir-uinput.kl").c_str(), (1 << 20) + 1), 0);
 
@@ -102,7 +103,7 @@ TEST_F(keymap_tool, check_reports_each_mistake_at_its_place) {
         {{"many"}, 1, "RC5: 0 tables, 0 buttons translated (NEC and RC5:"},
         {{"bare", "--protocol", "rc5"}, 1, "1 warning, 2 errors"},
         {{"traps", "--protocol", "nec"}, 1, "2 buttons translated (NEC from --protocol; Android"},
-        {{"broken", "--protocol", "nec"}, 1, "NEC: 1 table, 0 buttons translated"},
+        {{"broken", "--protocol", "nec"}, 1, "NEC: 2 tables, 0 buttons translated"},
     };
     const struct {
         int run;
@@ -150,6 +151,8 @@ TEST_F(keymap_tool, check_reports_each_mistake_at_its_place) {
         {7, "customer_ir_0002.kl", 0,
          "error: cannot open: No such file or directory: the daemon builds an empty table for "
          "customer 0x0002"},
+        {7, "customer_ir_0003.kl", 0,
+         "error: read error: Is a directory: the daemon builds an empty table for customer 0x0003"},
         {7, "orvex-ir-uinput.kl", 0,
          "warning: cannot be read here (1048577 bytes, over the limit of 1048576 bytes)"},
         {0, "customer_ir_80ff.kl", 12, "(did you mean \"key 22 DPAD_UP\"?)"},
