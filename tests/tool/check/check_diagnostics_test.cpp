@@ -60,7 +60,7 @@ TEST_F(keymap_tool, check_reports_each_mistake_at_its_place) {
     }
     for (const char *near_miss :
          {"customer_ir_80ff.KL", "customer-ir_80ff.kl", "customer_ir_fff.kl",
-          "customer_ir_0x5678.kl", "customer_ir_07f80.kl"}) {
+          "customer_ir_0x5678.kl", "customer_ir_07f80.kl", "customer_rc5_ir_0x0.kl"}) {
         write_file(std::string("keylayout/") + near_miss, "key 1 POWER\n");
     }
     write_file("keylayout/customer_rc5_ir_05.kl", "key 1 POWER\n");
@@ -138,6 +138,7 @@ TEST_F(keymap_tool, check_reports_each_mistake_at_its_place) {
         {0, "customer_ir_0000.kl", 0, "error: translates no button: the file has no \"key\" line"},
         {0, "customer_ir_0x5678.kl", 0, "(did you mean customer_ir_5678.kl?)"},
         {0, "customer_ir_07f80.kl", 0, "(did you mean customer_ir_7f80.kl?)"},
+        {0, "customer_rc5_ir_0x0.kl", 0, "(did you mean customer_rc5_ir_00.kl?)"},
         {0, "customer_ir_80ff.kl", 15, "the name \"A\\x01B\" holds bytes outside printable ASCII"},
         {0, "customer_ir_80ff.kl", 16,
          "\"HOME\" is on orvex-ir.kl:7, whose scancode 0 line 9 names again: button 26 does "

@@ -80,6 +80,16 @@ TEST_F(keymap_tool, show_prints_the_daemons_tables) {
             int command;
             int scancode;
             if (sscanf(line.c_str(), "%*s table %d: customer 0x%x,", &table, &code) == 2) {
+                // A later table of a customer code is said to be never used, naming the first.
+                std::string first;
+                for (size_t e = 0; e < tool.size() && first.empty(); e++) {
+                    if (tool[e].customer_code == static_cast<int32_t>(code)) {
+                        first = "(never used: table " + std::to_string(e) + " has this";
+                    }
+                }
+                EXPECT_EQ(line.find("has this customer code") != std::string::npos, !first.empty())
+                    << line;
+                EXPECT_TRUE(first.empty() || line.find(first) != std::string::npos) << line;
                 tool.emplace_back();
                 memset(&tool.back(), 0, sizeof(customer_map_t));
                 tool.back().customer_code = static_cast<int32_t>(code);
