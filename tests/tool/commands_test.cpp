@@ -13,6 +13,7 @@
 #include "inject/inject.h"
 #include "support/daemon_fixture.h"
 #include "support/log_capture.h"
+#include "tool/files/file_calls.h"
 #include "tool/live/raw_describer.h"
 #include "tool/options.h"
 #include "tool/tool_run.h"
@@ -36,6 +37,7 @@ TEST_F(keymap_tool, commands_decode_and_refuse_bad_usage) {
         int status;
         std::vector<std::string> out;  // lines, each matched by its start
         std::string err;
+        bool race = false;  // someone's file appears just before the tool's rename
     } cases[] = {
         {{"decode", "01bf4005", "0x01BF4006", "00bf4006", "00bf4006", "0112340a", "fe00000a",
           "01bf4009", "01bf400a"},
@@ -111,6 +113,7 @@ TEST_F(keymap_tool, commands_decode_and_refuse_bad_usage) {
         {{"check", "--abi", "16"}, 2, {}, "dravoke-keymap: --abi takes 32 or 64, not '16'"},
         {{"import", "--abi", "32", "x"}, 2, {}, "dravoke-keymap: unknown option '--abi'"},
         {{"export", "--abi", "32", "x"}, 2, {}, "dravoke-keymap: unknown option '--abi'"},
+        {{"export", "--map", "1=POWER", "x"}, 2, {}, "dravoke-keymap: unknown option '--map'"},
         {{"android-layout", "x"}, 2, {}, "dravoke-keymap: unexpected argument 'x'"},
         // No verdict on what Android delivers without the layouts it rests on.
         {{"doctor", "--dir", "/no/such/folder", "--android", "15"},
@@ -152,6 +155,13 @@ TEST_F(keymap_tool, commands_decode_and_refuse_bad_usage) {
          1,
          {"", "", made + "/customer_ir_bf40.toml: error: exists; --force overwrites it"},
          ""},
+        {{"export", "--out", path("keylayout"), path("keylayout/customer_ir_bf40.kl")},
+         1,
+         {"", "",
+          path("keylayout") +
+              "/customer_ir_bf40.toml: error: exists now, left as it is; --force overwrites it"},
+         "",
+         true},
         {{"export", "--out", made, made + "/customer_ir_0001.kl"},
          1,
          {"", made + "/customer_ir_0001.kl: error: no button to export"},
@@ -173,7 +183,11 @@ TEST_F(keymap_tool, commands_decode_and_refuse_bad_usage) {
         {{"import", "--list", "beelink_gs1"}, 2, {}, "dravoke-keymap: --list takes no keymap"},
     };
     for (const auto &c : cases) {
+        if (c.race) {
+            g_file_calls.rename_noreplace = rename_after_theirs;
+        }
         tool_run_t got = run_tool(c.args);
+        reset_file_calls();
         SCOPED_TRACE(got.out + got.err);
         EXPECT_EQ(got.status, c.status);
         std::vector<std::string> out = lines_of(got.out);
