@@ -17,6 +17,17 @@ log() { echo "prepare-guest: $*" >&2; }
 source "$here/arch.sh"
 e2e_arch_table "$arch" || exit 2
 
+# Fetches the package lists. A mirror caught mid-sync fails one index now and then: tried
+# again, and if one still fails, what is there is used; an install that needs it says so.
+refresh_lists() {
+    local attempt
+    for attempt in 1 2 3; do
+        if apt-get update -qq >&2; then return 0; fi
+        if [ "$attempt" -lt 3 ]; then sleep 15; fi
+    done
+    log "some package lists could not be fetched; going on with those there are"
+}
+
 # Installs the packages not installed yet.
 install_missing() {
     local p need=()
@@ -26,7 +37,7 @@ install_missing() {
     [ "${#need[@]}" -gt 0 ] || return 0
     # A fresh machine may have empty package lists.
     if ! apt-cache policy "${need[0]}" 2>/dev/null | grep -q 'Candidate: [0-9]'; then
-        apt-get update -qq >&2
+        refresh_lists
     fi
     log "installing ${need[*]}"
     apt-get install -y -qq --no-install-recommends "${need[@]}" >&2
@@ -38,7 +49,7 @@ for a in "$e2e_kernel_arch" "$e2e_user_arch"; do
     if [ "$a" != "$(dpkg --print-architecture)" ] && ! grep -qx "$a" <<<"$(dpkg --print-foreign-architectures)"; then
         log "adding the $a architecture to dpkg"
         dpkg --add-architecture "$a"
-        apt-get update -qq >&2
+        refresh_lists
     fi
 done
 install_missing "${e2e_kernel_pkgs[@]}" "${e2e_user_pkgs[@]}" xz-utils cpio kmod g++ make libc6-dev cmake \
@@ -48,7 +59,7 @@ install_missing "${e2e_kernel_pkgs[@]}" "${e2e_user_pkgs[@]}" xz-utils cpio kmod
 image_pkg=$(apt-cache depends "$e2e_image_meta" 2>/dev/null |
     awk '/Depends: linux-image-[0-9]/ {print $2; exit}')
 if [ -z "$image_pkg" ]; then
-    apt-get update -qq >&2
+    refresh_lists
     image_pkg=$(apt-cache depends "$e2e_image_meta" | awk '/Depends: linux-image-[0-9]/ {print $2; exit}')
 fi
 kver=${image_pkg#linux-image-}
