@@ -22,9 +22,26 @@ TEST(gunzip, reads_what_gzip_writes) {
     for (char &c : noise) {
         c = static_cast<char>(random());
     }
-    // Copies of every length at every distance, between runs of random bytes.
+    // Copies of every length at every distance, between runs of random bytes: first one at
+    // each distance code's and each length code's first value, after random bytes as long as
+    // the distance, that nothing else matches; then random ones.
     std::string copies;
-    while (copies.size() < 200000) {
+    const size_t first_distances[] = {
+        1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
+        193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+    const size_t first_lengths[] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                    31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+    for (size_t i = 0; i < 30 + 29; i++) {
+        size_t distance = i < 30 ? first_distances[i] : 8;
+        size_t length = i < 30 ? 3 + i : first_lengths[i - 30];
+        for (size_t n = 0; n < distance; n++) {
+            copies += static_cast<char>(random());
+        }
+        for (size_t n = 0; n < length; n++) {
+            copies += copies[copies.size() - distance];
+        }
+    }
+    while (copies.size() < 300000) {
         size_t length = 3 + random() % 256;
         size_t distance = 1 + random() % std::min<size_t>(copies.size() + 1, 32768);
         for (size_t i = 0; i < length && distance <= copies.size(); i++) {
