@@ -122,6 +122,10 @@ TEST_F(keymap_tool, commands_decode_and_refuse_bad_usage) {
           "warn  Android: cannot judge what Android delivers: /no/such/folder "
           "cannot be listed (No such file or directory)"},
          ""},
+        {{"learn", "--dir", made, "--out", made},
+         1,
+         {},
+         "dravoke-keymap: " + made + "/orvex-ir.kl gives no name to learn"},
         // Before a session is spent on it.
         {{"learn", "--out", "/no/such/folder"},
          2,
