@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cutils/properties.h>
 #include <string>
@@ -222,6 +223,26 @@ TEST_F(keymap_tool, commands_decode_and_refuse_bad_usage) {
     // Showing is not doing: the one-touch-play key was described, not acted on.
     char value[PROPERTY_VALUE_MAX];
     EXPECT_EQ(property_get(k_one_touch_play_property, value, ""), 0);
+
+    // learn says where its one protocol comes from: the daemon's choice only when the driver's
+    // file cannot say. "q" at once ends it.
+    for (bool driver_says : {true, false}) {
+        if (!driver_says) {
+            ASSERT_EQ(unlink(path("orvex_ir_protocol").c_str()), 0);
+        }
+        int answers[2];
+        ASSERT_EQ(pipe(answers), 0);
+        ASSERT_EQ(write(answers[1], "q\n", 2), 2);
+        close(answers[1]);
+        int saved_input = dup(0);
+        dup2(answers[0], 0);
+        close(answers[0]);
+        tool_run_t got = run_tool({"learn", "--dir", path("keylayout"), "--out", made});
+        dup2(saved_input, 0);
+        close(saved_input);
+        EXPECT_EQ(got.err.find("; NEC, the daemon's choice: ") == std::string::npos, driver_says)
+            << got.err;
+    }
 }
 
 // Every keymap import --list names, which the completion offers, import writes a file from.
