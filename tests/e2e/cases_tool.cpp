@@ -71,6 +71,17 @@ void run_keymap_watch() {
         bool ended = wait_exit(&watch, 2000);
         check("watch: Ctrl-C ends it with status 0", ended && watch.status == 0,
               ended ? "status " + std::to_string(watch.status) : "still running");
+        // The same for the TERM signal that kill and init send.
+        stop_daemon(&watch);
+        watch.exited = start_program(&watch, "keymap-watch-term", k_keymap_tool_path, "watch") != 0;
+        // Its handlers are in place before it says how it ends.
+        bool watching = !watch.exited && wait_file_has(watch.err_path, "Ctrl-C ends", 5000);
+        if (watching) {
+            kill(watch.pid, SIGTERM);
+        }
+        ended = watching && wait_exit(&watch, 2000);
+        check("watch: the TERM signal ends it with status 0", ended && watch.status == 0,
+              ended ? "status " + std::to_string(watch.status) : "did not start or end");
     }
     stop_daemon(&watch);
     close_session(&s);

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/input.h>
 #include <stdio.h>
@@ -225,11 +226,14 @@ TEST_F(keymap_tool, commands_decode_and_refuse_bad_usage) {
     EXPECT_EQ(property_get(k_one_touch_play_property, value, ""), 0);
 
     // learn says where its one protocol comes from: the daemon's choice only when the driver's
-    // file cannot say. "q" at once ends it.
+    // file cannot say. "q" at once ends it, with the receiver and its watch closed.
+    // The tool opens the receiver read-only: a writer keeps that open from waiting.
+    int writer = open(make_device_node("event9", "orvex-ir").c_str(), O_RDWR);
     for (bool driver_says : {true, false}) {
         if (!driver_says) {
             ASSERT_EQ(unlink(path("orvex_ir_protocol").c_str()), 0);
         }
+        int before = open_descriptor_count();
         int answers[2];
         ASSERT_EQ(pipe(answers), 0);
         ASSERT_EQ(write(answers[1], "q\n", 2), 2);
@@ -242,7 +246,10 @@ TEST_F(keymap_tool, commands_decode_and_refuse_bad_usage) {
         close(saved_input);
         EXPECT_EQ(got.err.find("; NEC, the daemon's choice: ") == std::string::npos, driver_says)
             << got.err;
+        EXPECT_NE(got.err.find("reading " + path("dev/input/event9")), std::string::npos);
+        EXPECT_EQ(open_descriptor_count(), before);
     }
+    close(writer);
 }
 
 // Every keymap import --list names, which the completion offers, import writes a file from.
