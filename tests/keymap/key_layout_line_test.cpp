@@ -55,6 +55,7 @@ TEST(key_layout_line, accepts_only_key_lines_in_range) {
                                     "key 18446744073709551617 WRAP\n",
                                     "key 99999999999999999999999999999999999999999 WRAP\n",
                                     "key 2560 TEN_TIMES\n",
+                                    "key 2550 TEN_TIMES\n",
                                     "key - 5 LONE_SIGN\n",
                                     "key +X\n",
                                     "# key 4 COMMENT\n",

@@ -195,6 +195,43 @@ TEST_F(hotplug, walks_only_records_inside_what_was_read) {
     }
 }
 
+// In a folder whose path leaves room for 9 bytes of name and its NUL, a record of a 9-byte
+// name is followed; a longer name cannot name a node there and is passed over.
+TEST_F(hotplug, names_that_exactly_fill_the_path_and_longer_ones) {
+    std::string dir = path("dev/input");
+    while (dir.size() < 3800) {
+        dir += "/" + std::string(200, 'd');
+        ASSERT_EQ(mkdir(dir.c_str(), 0755), 0) << strerror(errno);
+    }
+    dir += "/" + std::string(4096 - 1 - 10 - dir.size() - 1, 'f');
+    ASSERT_EQ(mkdir(dir.c_str(), 0755), 0) << strerror(errno);
+    g_input_dir = dir.c_str();
+    const std::string node = dir + "/" + std::string(9, 'e');
+    ASSERT_EQ(mkfifo(node.c_str(), 0600), 0) << strerror(errno);
+    const struct {
+        size_t name_length;  // of the deletion record's name, of 'e's
+        bool receiver_kept;
+    } cases[] = {{9, false}, {10, true}, {255, true}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name_length);
+        device_names[node] = "orvex-ir";
+        g_current_receiver = open_device(node.c_str(), g_poll_set);
+        ASSERT_NE(g_current_receiver, nullptr);
+        device_names.erase(node);
+        g_kernel.read = crafted_read;
+        g_crafted = record(IN_DELETE, std::string(c.name_length, 'e'), (c.name_length + 4) & ~3u);
+        g_returned = static_cast<ssize_t>(g_crafted.size());
+        g_read_errno = 0;
+        EXPECT_EQ(handle_batch(), 0);
+        g_kernel.read = read;
+        ASSERT_EQ(g_current_receiver != nullptr, c.receiver_kept);
+        if (c.receiver_kept) {
+            EXPECT_EQ(std::string(g_current_receiver->path), node);
+            close_receiver(&g_current_receiver, g_poll_set);
+        }
+    }
+}
+
 TEST_F(hotplug, queue_overflow_looks_for_the_receiver) {
     const std::string overflow = record(IN_Q_OVERFLOW, "", 0);
     const struct {
