@@ -235,11 +235,16 @@ TEST_F(keymap_tool, commands_decode_and_refuse_bad_usage) {
     EXPECT_EQ(property_get(k_one_touch_play_property, value, ""), 0);
 
     // learn says where its one protocol comes from: the daemon's choice only when the driver's
-    // file cannot say. "q" at once ends it, with the receiver and its watch closed.
+    // file cannot say; with --force, a press of a remote that has a file starts from its
+    // buttons. "q" ends it, with the receiver and its watch closed.
     // The tool opens the receiver read-only: a writer keeps that open from waiting.
     int writer = open(make_device_node("event9", "orvex-ir").c_str(), O_RDWR);
-    for (bool driver_says : {true, false}) {
-        if (!driver_says) {
+    const struct {
+        bool driver_says;
+        bool press;  // of customer 0xbf40, whose file has 4 buttons
+    } learns[] = {{true, false}, {true, true}, {false, false}};
+    for (const auto &run : learns) {
+        if (!run.driver_says) {
             ASSERT_EQ(unlink(path("orvex_ir_protocol").c_str()), 0);
         }
         int before = open_descriptor_count();
@@ -250,12 +255,21 @@ TEST_F(keymap_tool, commands_decode_and_refuse_bad_usage) {
         int saved_input = dup(0);
         dup2(answers[0], 0);
         close(answers[0]);
-        tool_run_t got = run_tool({"learn", "--dir", path("keylayout"), "--out", made});
+        if (run.press) {
+            write_raw_code(writer, 0x01bf4005);
+        }
+        tool_run_t got = run_tool(
+            {"learn", "--force", "--no-library", "--dir", path("keylayout"), "--out", made});
         dup2(saved_input, 0);
         close(saved_input);
-        EXPECT_EQ(got.err.find("; NEC, the daemon's choice: ") == std::string::npos, driver_says)
+        EXPECT_EQ(got.err.find("; NEC, the daemon's choice: ") == std::string::npos,
+                  run.driver_says)
             << got.err;
         EXPECT_NE(got.err.find("reading " + path("dev/input/event9")), std::string::npos);
+        EXPECT_EQ(got.out.find("learning starts from " + path("keylayout/customer_ir_bf40.kl") +
+                               ": its 4 buttons stay") != std::string::npos,
+                  run.press)
+            << got.out;
         EXPECT_EQ(open_descriptor_count(), before);
     }
     close(writer);
