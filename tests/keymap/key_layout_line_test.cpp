@@ -78,7 +78,11 @@ TEST(key_layout_line, accepts_only_key_lines_in_range) {
         SCOPED_TRACE(testing::PrintToString(line));
         int32_t scancode = 12345;
         char name[32] = "untouched";
-        EXPECT_EQ(parse_key_layout_line(line.c_str(), &scancode, name, nullptr), -1);
+        key_line_note_t note = k_line_taken;
+        EXPECT_EQ(parse_key_layout_line(line.c_str(), &scancode, name, &note), -1);
+        // A comment is said to be one only after spaces alone.
+        size_t first = line.find_first_not_of(' ');
+        EXPECT_EQ(note == k_line_comment, first != std::string::npos && line[first] == '#');
         EXPECT_EQ(scancode, 12345);
         EXPECT_STREQ(name, "untouched");
     }
