@@ -23,10 +23,5 @@ for package in "${missing[@]}"; do
         $sudo dpkg --add-architecture "$arch"
     fi
 done
-# A mirror caught mid-sync fails one index now and then; try again, and if one index still
-# fails, go on: the install below says so if a package it needs is really missing.
-for attempt in 1 2 3; do
-    if $sudo apt-get update -qq; then break; fi
-    if [ "$attempt" -lt 3 ]; then sleep 15; fi
-done
+"$(dirname "$0")/refresh-package-lists.sh"
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -17,16 +17,7 @@ log() { echo "prepare-guest: $*" >&2; }
 source "$here/arch.sh"
 e2e_arch_table "$arch" || exit 2
 
-# Fetches the package lists. A mirror caught mid-sync fails one index now and then: tried
-# again, and if one still fails, what is there is used; an install that needs it says so.
-refresh_lists() {
-    local attempt
-    for attempt in 1 2 3; do
-        if apt-get update -qq >&2; then return 0; fi
-        if [ "$attempt" -lt 3 ]; then sleep 15; fi
-    done
-    log "some package lists could not be fetched; going on with those there are"
-}
+refresh_lists() { "$here/../../scripts/refresh-package-lists.sh"; }
 
 # Installs the packages not installed yet.
 install_missing() {
