@@ -196,41 +196,36 @@ TEST_F(uevent_socket, binds_a_blocking_uevent_socket_to_the_pid_and_every_group)
     EXPECT_TRUE(take_logs().empty());
 }
 
-TEST_F(uevent_socket, a_port_taken_or_no_descriptor_left_stores_nothing) {
-    for (bool port_taken : {true, false}) {
-        SCOPED_TRACE(port_taken ? "port taken" : "no descriptor left");
-        int blocker = -1;
-        if (port_taken) {
-            blocker = socket(PF_NETLINK, SOCK_DGRAM, NETLINK_KOBJECT_UEVENT);
-            struct sockaddr_nl address = {};
-            address.nl_family = AF_NETLINK;
-            address.nl_pid = static_cast<__u32>(getpid());
-            ASSERT_EQ(bind(blocker, reinterpret_cast<struct sockaddr *>(&address), sizeof(address)),
-                      0);
-        }
-        int before = open_descriptor_count();
-        struct rlimit saved;
-        ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
-        if (!port_taken) {
-            // The lowest free descriptor becomes the limit: the socket cannot be made.
-            int lowest = dup(0);
-            close(lowest);
-            struct rlimit tight = saved;
-            tight.rlim_cur = static_cast<rlim_t>(lowest);
-            ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
-        }
-        int slot = 77;
-        int result = uevent_init(&slot);
-        setrlimit(RLIMIT_NOFILE, &saved);
-        EXPECT_EQ(result, -1);
-        EXPECT_EQ(slot, 77);
-        EXPECT_EQ(g_uevent_sock, -1);
-        EXPECT_EQ(open_descriptor_count(), before);
-        EXPECT_TRUE(take_logs().empty());
-        if (blocker >= 0) {
-            close(blocker);
-        }
-    }
+TEST_F(uevent_socket, taken_port_closes_the_socket_and_stores_nothing) {
+    int blocker = socket(PF_NETLINK, SOCK_DGRAM, NETLINK_KOBJECT_UEVENT);
+    struct sockaddr_nl address = {};
+    address.nl_family = AF_NETLINK;
+    address.nl_pid = static_cast<__u32>(getpid());
+    ASSERT_EQ(bind(blocker, reinterpret_cast<struct sockaddr *>(&address), sizeof(address)), 0);
+
+    int before = open_descriptor_count();
+    int slot = 77;
+    EXPECT_EQ(uevent_init(&slot), -1);
+    EXPECT_EQ(slot, 77);
+    EXPECT_EQ(g_uevent_sock, -1);
+    EXPECT_EQ(open_descriptor_count(), before);
+    EXPECT_TRUE(take_logs().empty());
+    close(blocker);
+}
+
+// The lowest free descriptor made the limit: no socket can be made.
+TEST_F(uevent_socket, no_descriptor_left_stores_nothing) {
+    struct rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    struct rlimit tight = saved;
+    tight.rlim_cur = static_cast<rlim_t>(fcntl(0, F_DUPFD, 0));
+    close(static_cast<int>(tight.rlim_cur));
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
+    int slot = 77;
+    int result = uevent_init(&slot);
+    setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(slot, 77);
 }
 
 TEST_F(uevent_socket, descriptor_zero_counts_as_failure) {

@@ -201,6 +201,19 @@ std::string daemon_test::make_device_node(const std::string &entry,
     return node;
 }
 
+std::string daemon_test::use_deep_input_dir(size_t length) {
+    std::string dir = path("dev/input");
+    while (length - dir.size() > 201) {
+        dir += "/" + std::string(200, 'd');
+        EXPECT_EQ(mkdir(dir.c_str(), 0755), 0) << strerror(errno);
+    }
+    dir += "/" + std::string(length - dir.size() - 1, 'f');
+    EXPECT_EQ(mkdir(dir.c_str(), 0755), 0) << strerror(errno);
+    deep_input_dir_ = dir;
+    g_input_dir = deep_input_dir_.c_str();
+    return dir;
+}
+
 void daemon_test::change_input_dir(const std::string &steps) const {
     std::istringstream in(steps);
     for (std::string step; in >> step;) {

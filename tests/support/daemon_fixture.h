@@ -57,9 +57,14 @@ class daemon_test : public ::testing::Test {
     // "/entry:name" makes a directory, which cannot be opened read-write.
     void change_input_dir(const std::string &steps) const;
 
+    // Points the input directory at a new folder under it whose path is length bytes long
+    // (near the 4096 of a path), made of nested folders; returns the path.
+    std::string use_deep_input_dir(size_t length);
+
     std::string root_;
     std::string stdout_;
     size_t keyboard_events_seen_ = 0;
+    std::string deep_input_dir_;
 
    public:
     // What the fake ioctl has seen; cleared at SetUp.

@@ -22,24 +22,24 @@ TEST(gunzip, reads_what_gzip_writes) {
     for (char &c : noise) {
         c = static_cast<char>(random());
     }
-    // Copies of every length at every distance, between runs of random bytes: first one at
-    // each distance code's and each length code's first value, after random bytes as long as
-    // the distance, that nothing else matches; then random ones.
+    // Copies of every length at every distance, between runs of random bytes: first, each after
+    // random bytes as long as its distance, that nothing else matches, one at a distance within
+    // each distance code (1, 2, 3, 4, 6, 8, 12, 16, ... 32768) and one of each length; then
+    // random ones.
     std::string copies;
-    const size_t first_distances[] = {
-        1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
-        193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-    const size_t first_lengths[] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                                    31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-    for (size_t i = 0; i < 30 + 29; i++) {
-        size_t distance = i < 30 ? first_distances[i] : 8;
-        size_t length = i < 30 ? 3 + i : first_lengths[i - 30];
+    auto copy = [&](size_t distance, size_t length) {
         for (size_t n = 0; n < distance; n++) {
             copies += static_cast<char>(random());
         }
         for (size_t n = 0; n < length; n++) {
             copies += copies[copies.size() - distance];
         }
+    };
+    for (size_t d = 1; d <= 32768; d = d < 4 ? d + 1 : d % 3 == 0 ? d / 3 * 4 : d / 2 * 3) {
+        copy(d, 3 + d % 7);
+    }
+    for (size_t length = 3; length <= 258; length++) {
+        copy(8, length);
     }
     while (copies.size() < 300000) {
         size_t length = 3 + random() % 256;
