@@ -60,6 +60,13 @@ git ls-files '*.cpp' '*.h' '*.c' | xargs -r clang-format --dry-run -Werror
 unformatted=$(bpfmt -l Android.bp)
 [ -z "$unformatted" ] || { echo "bpfmt would change: $unformatted" >&2; exit 1; }
 
+echo "== licence lines"
+# Every source file says its licence in its first two lines (after a #! line), so that a box
+# image's licence scan need not guess; the keymap corpus and the documents are not sources.
+unlabelled=$(git ls-files | grep -v -e '^tests/fuzz/corpus/' -e '\.md$' -e '^LICENSE$' -e '^\.gitignore$' -e '^\.clang-format$' |
+    while read -r file; do head -2 "$file" | grep -q 'SPDX-License-Identifier: ' || echo "$file"; done)
+[ -z "$unlabelled" ] || { echo "no SPDX-License-Identifier line: $unlabelled" >&2; exit 1; }
+
 # Every configuration runs even when one fails; the tallies close the output, each with its
 # wall time and the daemon's median key latency as a ratio of the forwarder's and of the polling
 # forwarder's in the same guest.
@@ -93,9 +100,3 @@ printf '%s\n' "${tallies[@]}"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]
 
-echo "== licence lines"
-# Every source file says its licence in its first two lines (after a #! line), so that a box
-# image's licence scan need not guess; the keymap corpus and the documents are not sources.
-unlabelled=$(git ls-files | grep -v -e '^tests/fuzz/corpus/' -e '\.md$' -e '^LICENSE$' -e '^\.gitignore$' -e '^\.clang-format$' |
-    while read -r file; do head -2 "$file" | grep -q 'SPDX-License-Identifier: ' || echo "$file"; done)
-[ -z "$unlabelled" ] || { echo "no SPDX-License-Identifier line: $unlabelled" >&2; exit 1; }
