@@ -12,8 +12,8 @@
 #include "inject/inject.h"
 #include "support/log_capture.h"
 #include "tool/import/import_files.h"
-#include "tool/import/keytable.h"
 #include "tool/layouts/layouts.h"
+#include "tool/library/library.h"
 #include "tool_fuzz_fixture.h"
 
 namespace {

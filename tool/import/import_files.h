@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "tool/import/keytable.h"
 #include "tool/layouts/layouts.h"
+#include "tool/library/library.h"
 #include "tool/options.h"
 
 struct import_line_t {

@@ -6,9 +6,9 @@
 
 #include "keymap/keymap.h"
 #include "tool/import/import_files.h"
-#include "tool/import/keytable.h"
 #include "tool/keys/keys.h"
 #include "tool/layouts/layouts.h"
+#include "tool/library/library.h"
 #include "tool/print.h"
 
 namespace {

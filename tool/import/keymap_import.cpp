@@ -13,9 +13,9 @@
 #include "tool/files/files.h"
 #include "tool/import/import.h"
 #include "tool/import/import_files.h"
-#include "tool/import/keytable.h"
 #include "tool/keys/keys.h"
 #include "tool/layouts/layouts.h"
+#include "tool/library/library.h"
 #include "tool/options.h"
 #include "tool/print.h"
 

@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "tool/import/import.h"
-#include "tool/import/keytable.h"
+#include "tool/library/library.h"
 #include "tool/print.h"
 #include "tool/tables/tables.h"
 

@@ -8,7 +8,7 @@
 #include "core/protocol.h"
 #include "tool/import/import.h"
 #include "tool/import/import_files.h"
-#include "tool/import/keytable.h"
+#include "tool/library/library.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include "support/daemon_fixture.h"
 #include "tool/files/file_calls.h"
-#include "tool/import/keytable.h"
+#include "tool/library/library.h"
 #include "tool/tool_run.h"
 
 namespace {

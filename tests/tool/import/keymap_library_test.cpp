@@ -18,9 +18,9 @@
 #include "inject/inject.h"
 #include "keymap/keymap.h"
 #include "support/daemon_fixture.h"
-#include "tool/import/keytable.h"
 #include "tool/keys/keys.h"
 #include "tool/layouts/layouts.h"
+#include "tool/library/library.h"
 #include "tool/tables/tables.h"
 #include "tool/tool_run.h"
 

@@ -15,9 +15,9 @@
 #include "core/protocol.h"
 #include "support/daemon_fixture.h"
 #include "tool/import/import.h"
-#include "tool/import/keytable.h"
 #include "tool/layouts/layouts.h"
 #include "tool/learn/learn_session.h"
+#include "tool/library/library.h"
 #include "tool/tool_run.h"
 
 namespace {

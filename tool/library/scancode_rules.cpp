@@ -2,7 +2,7 @@
 #include <stdio.h>
 
 #include "core/protocol.h"
-#include "tool/import/keytable.h"
+#include "tool/library/library.h"
 
 const char *g_keymap_library_dir = "/lib/udev/rc_keymaps";
 

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "tool/import/keytable.h"
+#include "tool/library/library.h"
 
 // The box's build has no TOML library: it leaves TOML keymaps out, and says so when given one.
 #if defined(DRAVOKE_TOML_KEYMAPS)
