@@ -57,8 +57,11 @@ const char k_usage[] =
     "%-23s  the protocol the receiver's driver decodes: 0 NEC, 1 RC5\n"
     "%-23s  the receiver: the input device named %s (watch, learn, doctor)\n"
     "%-23s  where the daemon makes its virtual keyboard, %s (doctor)\n"
-    "/lib/udev/rc_keymaps     the Linux keymap library of ir-keytable (import); the tool\n"
-    "                         carries a copy of it\n";
+    "/etc/rc_keymaps          the Linux keymap library (import, learn, watch): on a Linux host\n"
+    "/lib/udev/rc_keymaps     the user's keymaps, then ir-keytable's; then the copy installed\n"
+    "                         with the tool, share/dravoke/rc_keymaps.txt beside its bin/ (on\n"
+    "                         the box /system_ext/etc/dravoke/rc_keymaps.txt); the first\n"
+    "                         keymap of a name wins\n";
 
 struct command_t {
     const char *name;
@@ -71,6 +74,7 @@ struct command_t {
     bool imports;         // --map and --swap-address
     bool judges_android;  // --android
     bool chooses_abi;     // --abi
+    bool reads_library;   // --library
 };
 
 int check_command(const tool_options_t *options, FILE *out, FILE *) {
@@ -106,7 +110,7 @@ const command_t k_commands[] = {
      "                     box, its own version; elsewhere every version)\n"
      "--abi 32|64          judge it on a box of that word size, the width of its userspace's\n"
      "                     long (on the box, its own; elsewhere both)\n",
-     check_command, true, nullptr, true, false, false, true, true},
+     check_command, true, nullptr, true, false, false, true, true, false},
     {"show",
      "usage: dravoke-keymap show [--protocol nec|rc5] [DIR]\n"
      "\n"
@@ -114,7 +118,7 @@ const command_t k_commands[] = {
      "and file, then one line per translated button: command (decimal, hex) -> standard\n"
      "scancode, its name in orvex-ir.kl, and its Linux key name. DIR defaults to\n"
      "%s.\n",
-     show_command, true, nullptr, false, false, false, false, false},
+     show_command, true, nullptr, false, false, false, false, false, false},
     {"decode",
      "usage: dravoke-keymap decode [--dir DIR] [--protocol nec|rc5] RAW...\n"
      "\n"
@@ -122,7 +126,7 @@ const command_t k_commands[] = {
      "the other as the daemon would: customer code, command, pressed or released, ignored\n"
      "bits, and the keys it writes, with the tables from DIR (default\n"
      "%s).\n",
-     run_decode, false, "raw code", false, false, false, false, false},
+     run_decode, false, "raw code", false, false, false, false, false, false},
     {"watch",
      "usage: dravoke-keymap watch [--dir DIR] [--protocol nec|rc5]\n"
      "\n"
@@ -131,7 +135,7 @@ const command_t k_commands[] = {
      "none. For a remote without a file it offers a 'key N ?' line per new command, ready to\n"
      "edit. Follows the receiver's node as it goes and returns; Ctrl-C ends. Tables from\n"
      "DIR (default %s).\n",
-     run_watch, false, nullptr, false, false, false, false, false},
+     run_watch, false, nullptr, false, false, false, false, false, false},
     {"doctor",
      "usage: dravoke-keymap doctor [--dir DIR] [--android N] [--abi 32|64]\n"
      "\n"
@@ -147,16 +151,18 @@ const command_t k_commands[] = {
      "--android N   judge Android N's reading of the layouts (9 to 16, 12L as 12; on the box,\n"
      "              its own version; elsewhere every version)\n"
      "--abi 32|64   judge it on a box of that word size (on the box, its own; elsewhere both)\n",
-     run_doctor, false, nullptr, false, false, false, true, true},
+     run_doctor, false, nullptr, false, false, false, true, true, false},
     {"import",
      "usage: dravoke-keymap import [--dir DIR] [--out DIR] [--force] [--map KEY_X=NAME]...\n"
-     "                             [--swap-address] [--android N] KEYMAP...\n"
-     "       dravoke-keymap import --list\n"
+     "                             [--swap-address] [--library PATH] [--android N] KEYMAP...\n"
+     "       dravoke-keymap import [--library PATH] --list\n"
      "\n"
      "Writes the customer layouts of remotes that the Linux keymap library describes\n"
      "(ir-keytable's keymaps: TOML, or the older plain text), one file per customer code, named\n"
-     "as the daemon reads them. A KEYMAP named alone, with or without .toml, is also looked for\n"
-     "in /lib/udev/rc_keymaps. NEC (nec, necx, nec32) and RC5 are imported; other protocols are\n"
+     "as the daemon reads them. A KEYMAP named alone, with or without .toml, that is no file is\n"
+     "the library's: the first of that name in --library, then on a Linux host in\n"
+     "/etc/rc_keymaps and ir-keytable's /lib/udev/rc_keymaps, then in the copy installed with\n"
+     "the tool. NEC (nec, necx, nec32) and RC5 are imported; other protocols are\n"
      "named and skipped. Each Linux key gets the first name that the standard layout of DIR\n"
      "(default %s) has of: --map's, the label Android's generic layout\n"
      "gives it, its meaning on a remote (KEY_HOME: HOME). Every key not written is named with\n"
@@ -171,12 +177,14 @@ const command_t k_commands[] = {
      "--swap-address     turn the two address bytes round, for a receiver that keeps them the\n"
      "                   other way\n"
      "--android N        the Android version check's diagnostics judge (9 to 16, 12L as 12)\n"
-     "--list             print the names of the keymaps that the tool carries and import\n"
-     "                   writes, one a line\n",
-     run_import, false, "keymap", false, true, true, true, false},
+     "--library PATH     look for keymaps there first: a folder of keymaps, or a copy of the\n"
+     "                   library in the tool's form (rc_keymaps.txt)\n"
+     "--list             print the names of the library's keymaps that import writes, one a\n"
+     "                   line\n",
+     run_import, false, "keymap", false, true, true, true, false, true},
     {"learn",
      "usage: dravoke-keymap learn [--dir DIR] [--protocol nec|rc5] [--out DIR] [--force]\n"
-     "                            [--no-library] [--android N]\n"
+     "                            [--no-library] [--library PATH] [--android N]\n"
      "\n"
      "Walks through the standard layout's names (DIR, default %s) and\n"
      "learns the new remote's button for each from the receiver, beside the daemon and without\n"
@@ -194,8 +202,9 @@ const command_t k_commands[] = {
      "Exit status: 0 file written, 1 nothing written, 2 bad usage or --out not writable.\n"
      "\n"
      "--no-library   walk the names in the layout's order, without recognition\n"
+     "--library PATH look for the library's keymaps there first, as import does\n"
      "--android N    the Android version the check of the file judges (9 to 16, 12L as 12)\n",
-     run_learn_command, false, nullptr, false, true, false, true, false},
+     run_learn_command, false, nullptr, false, true, false, true, false, true},
     {"android-layout",
      "usage: dravoke-keymap android-layout [--dir DIR] [--out DIR] [--force] [--android N]\n"
      "                                     [--abi 32|64]\n"
@@ -213,7 +222,7 @@ const command_t k_commands[] = {
      "             box, its own version; elsewhere only labels that every version takes)\n"
      "--abi 32|64  the word size of the box that check's diagnostics of the file judge (on the\n"
      "             box, its own; elsewhere both)\n",
-     run_android_layout, false, nullptr, false, true, false, true, true},
+     run_android_layout, false, nullptr, false, true, false, true, true, false},
     {"export",
      "usage: dravoke-keymap export [--dir DIR] [--out DIR] [--force] FILE.kl...\n"
      "\n"
@@ -228,7 +237,7 @@ const command_t k_commands[] = {
      "\n"
      "--out DIR   where to write (default: the current folder)\n"
      "--force     replace a keymap there; without it that one is not written\n",
-     run_export, false, "customer layout", false, true, false, false, false},
+     run_export, false, "customer layout", false, true, false, false, false, false},
 };
 
 int usage_error(FILE *err, const char *command, const std::string &message) {
@@ -322,6 +331,7 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
         } else if (arg == "--dir" || arg == "--protocol" ||
                    (arg == "--out" && command->writes_files) ||
                    (arg == "--map" && command->imports) ||
+                   (arg == "--library" && command->reads_library) ||
                    (arg == "--android" && command->judges_android) ||
                    (arg == "--abi" && command->chooses_abi)) {
             if (!has_value && i + 1 >= argc) {
@@ -337,6 +347,8 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
                 options.out_dir = value;
             } else if (arg == "--map") {
                 options.maps.push_back(value);
+            } else if (arg == "--library") {
+                options.library = value;
             } else if (arg == "--android") {
                 android = value;
                 android_given = true;
@@ -360,11 +372,10 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
             return usage_error(err, command->name, "unexpected argument '" + arg + "'");
         }
     }
-    if (list) {
-        return options.args.empty() ? list_library_keymaps(out)
-                                    : usage_error(err, command->name, "--list takes no keymap");
+    if (list && !options.args.empty()) {
+        return usage_error(err, command->name, "--list takes no keymap");
     }
-    if (command->arguments != nullptr && options.args.empty()) {
+    if (!list && command->arguments != nullptr && options.args.empty()) {
         return usage_error(err, command->name, std::string("no ") + command->arguments + " given");
     }
     // The daemon composes every path as "%s/%s"; a trailing slash would only double it.
@@ -379,5 +390,5 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
                                 abi_given ? abi.c_str() : nullptr, &why) != 0) {
         return usage_error(err, command->name, why);
     }
-    return command->run(&options, out, err);
+    return list ? list_library_keymaps(&options, out, err) : command->run(&options, out, err);
 }

@@ -20,6 +20,7 @@ struct tool_options_t {
     bool force;               // overwrite files that exist
     int input_fd;             // learn's answers: standard input
     bool no_library = false;  // learn: no recognition of the Linux keymap library's remotes
+    std::string library;      // import, learn: --library, looked at first; "" when not given
     // import
     bool swap_address;
     std::vector<std::string> maps;  // "KEY_X=NAME"

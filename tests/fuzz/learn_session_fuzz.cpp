@@ -85,7 +85,9 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
         start.names = g_fixture->names[protocol];
         start.customer_code = -1;
         start.out = fuzz_output();
-        start_library_match(&start.match, start.build, start.options, start.names, start.out);
+        start.library = fuzz_library();
+        start_library_match(&start.match, start.build, start.options, *start.library, start.names,
+                            start.out);
     }
     return 0;
 }

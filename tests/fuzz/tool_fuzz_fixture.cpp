@@ -118,3 +118,20 @@ FILE *fuzz_output(void) {
     }
     return out;
 }
+
+const keymap_library_t *fuzz_library(void) {
+    static keymap_library_t *library = nullptr;
+    if (library == nullptr) {
+        for (const char *&dir : g_host_library_dirs) {
+            dir = "/nonexistent";
+        }
+        g_host_library_copy = DRAVOKE_RC_KEYMAPS;
+        static const tool_options_t options = fuzz_options("/nonexistent");
+        library = new keymap_library_t();
+        read_keymap_library(&options, true, library);
+        if (library->keymaps.empty() || !library->problems.empty()) {
+            abort();
+        }
+    }
+    return library;
+}

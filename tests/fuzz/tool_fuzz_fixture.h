@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "tool/library/library.h"
 #include "tool/options.h"
 
 // The standard layout's names, one a scancode from 100 on, the first a line.
@@ -27,3 +28,7 @@ tool_options_t fuzz_options(const std::string &dir);
 
 // Where the tool's messages go: nowhere, but through the printing funnel all the same.
 FILE *fuzz_output(void);
+
+// The copy of the Linux keymap library in the source tree, read once, as the tool reads it on a
+// box: the same library whatever the machine has installed.
+const keymap_library_t *fuzz_library(void);

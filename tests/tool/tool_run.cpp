@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -126,4 +127,25 @@ std::string gzip_of(const std::string &data, const std::string &options) {
     std::string gz = pclose(gzip) == 0 ? read_whole(path) : "";
     unlink(path.c_str());
     return gz;
+}
+
+library_places_t::library_places_t(std::vector<const char *> dirs, const char *copy) {
+    for (int i = 0; i < k_host_library_dir_count; i++) {
+        saved_dirs[i] = g_host_library_dirs[i];
+        g_host_library_dirs[i] = i < static_cast<int>(dirs.size()) ? dirs[i] : "/nonexistent";
+    }
+    saved_copy = g_host_library_copy;
+    g_host_library_copy = copy;
+}
+
+library_places_t::~library_places_t() {
+    for (int i = 0; i < k_host_library_dir_count; i++) {
+        g_host_library_dirs[i] = saved_dirs[i];
+    }
+    g_host_library_copy = saved_copy;
+}
+
+std::string ir_keytable_folder(void) {
+    struct stat st;
+    return stat("/lib/udev/rc_keymaps", &st) == 0 ? "/lib/udev/rc_keymaps" : "";
 }

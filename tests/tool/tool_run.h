@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "tool/library/library.h"
+
 // One run of dravoke-keymap in this process, with what it printed, every byte of it.
 struct tool_run_t {
     int status;
@@ -39,3 +41,15 @@ void make_theirs(const char *path);
 // A rename that loses the race for its name once: another file is made there, then the table of
 // the calls that name written files is reset and the real call made.
 int rename_after_theirs(const char *from, const char *to);
+
+// Where the tool looks for the Linux keymap library, for as long as it lives: the host's
+// folders (none given: none of them) and the copy (null: the one beside the test program, as
+// the build lays it out).
+struct library_places_t {
+    explicit library_places_t(std::vector<const char *> dirs, const char *copy = nullptr);
+    ~library_places_t();
+    const char *saved_dirs[k_host_library_dir_count];
+    const char *saved_copy;
+};
+// The host folder of ir-keytable's keymaps, "" on a machine without it.
+std::string ir_keytable_folder(void);

@@ -12,11 +12,13 @@
 #include <vector>
 
 #include "tool/layouts/layouts.h"
+#include "tool/library/library.h"
 #include "tool/options.h"
 
 int run_import(const tool_options_t *options, FILE *out, FILE *err);
-// import --list: prints the names of the library's keymaps that import writes. Returns 0.
-int list_library_keymaps(FILE *out);
+// import --list: prints the names of the library's keymaps that import writes, and on err the
+// keymaps left out. Returns 0, or 1 when there is no library.
+int list_library_keymaps(const tool_options_t *options, FILE *out, FILE *err);
 // export: writes each customer layout given as an ir-keytable keymap.
 int run_export(const tool_options_t *options, FILE *out, FILE *err);
 
@@ -28,5 +30,5 @@ struct library_file_t {
 };
 // The files of the build's protocol that the library's keymaps give, keymap by keymap, each
 // named quietly as import names it.
-std::vector<library_file_t> library_files(const layout_build_t *build,
-                                          const tool_options_t *options);
+std::vector<library_file_t> library_files(const layout_build_t *build, const tool_options_t *options,
+                                          const keymap_library_t &library);

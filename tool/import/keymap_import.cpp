@@ -43,27 +43,34 @@ int parse_keymap_file(const std::string &path, keytable_t *table, FILE *err) {
     return 0;
 }
 
-// Where a keymap argument is: the file it names, else, for a name alone, the library's keymap of
-// that name, with or without ".toml", as the tool's hints name it, when this build reads it;
-// else the tool's copy of that keymap; else the argument as given.
-int read_keymap(const std::string &arg, std::string *path, keytable_t *table, FILE *err) {
+// Where a keymap argument is: the file it names; else, for a name alone, with or without
+// ".toml", the library's keymap of that name, whose lines are its own file's.
+int read_keymap(const tool_options_t *options, const std::string &arg, std::string *path,
+                keytable_t *table, FILE *err) {
     *path = arg;
     if (access(arg.c_str(), F_OK) == 0 || arg.find('/') != std::string::npos) {
         return parse_keymap_file(arg, table, err);
     }
-    for (const std::string &name : {arg, arg + ".toml"}) {
-        std::string in_library = std::string(g_keymap_library_dir) + "/" + name;
-        if (toml_keymaps_supported() && access(in_library.c_str(), F_OK) == 0) {
-            *path = in_library;
-            return parse_keymap_file(in_library, table, err);
-        }
-    }
-    if (find_library_keymap(arg, table)) {
-        // Its lines are the library file's.
-        *path = table->name + ".toml";
+    library_keymap_t keymap;
+    keymap_library_t library;
+    int found = find_library_keymap(options, arg, &keymap, &library);
+    if (found == 0) {
+        *path = keymap.file;
+        *table = keymap.table;
         return 0;
     }
-    return parse_keymap_file(arg, table, err);
+    if (found == -2) {
+        tool_print(err, "%s\n", library.problems.back().c_str());
+    } else if (library.found) {
+        tool_print(err,
+                   "dravoke-keymap: %s: no such file, nor a keymap of the Linux keymap library "
+                   "(%s)\n",
+                   arg.c_str(), library_looked_text(library).c_str());
+    } else {
+        tool_print(err, "dravoke-keymap: %s: no such file, and %s\n", arg.c_str(),
+                   no_library_text(library, options).c_str());
+    }
+    return -1;
 }
 
 int usage(FILE *err, const std::string &message) {
@@ -107,7 +114,7 @@ int run_import(const tool_options_t *options, FILE *out, FILE *err) {
     std::vector<std::pair<std::string, keytable_t>> keymaps;
     for (const std::string &arg : options->args) {
         keymaps.emplace_back();
-        if (read_keymap(arg, &keymaps.back().first, &keymaps.back().second, err) != 0) {
+        if (read_keymap(options, arg, &keymaps.back().first, &keymaps.back().second, err) != 0) {
             return 2;
         }
     }

@@ -1,61 +1,26 @@
 // SPDX-License-Identifier: Apache-2.0
-// The tool's copy of the Linux keymap library, for a box or a build without the library or a
-// TOML reader: its keymaps read as parse_keytable reads their files.
-#include <string.h>
-
+// import --list: the keymaps of the Linux keymap library that import writes.
 #include "tool/import/import.h"
 #include "tool/library/library.h"
 #include "tool/print.h"
-#include "tool/tables/tables.h"
 
-namespace {
-
-void add_protocol(const library_keymap_t &keymap, keytable_t *table) {
-    keytable_protocol_t protocol = {keymap.protocol, keymap.variant, keymap.line, {}};
-    for (int k = 0; k < keymap.key_count; k++) {
-        const library_key_t &key = keymap.keys[k];
-        protocol.entries.push_back({key.scancode, key.key, key.line});
+// Those of a protocol the receiver decodes; the rest give commands alone, or nothing the
+// receiver takes, and only learn uses the first.
+int list_library_keymaps(const tool_options_t *options, FILE *out, FILE *err) {
+    keymap_library_t library;
+    read_keymap_library(options, false, &library);
+    print_library_problems(library, err);
+    if (!library.found) {
+        tool_print(err, "dravoke-keymap: %s\n", no_library_text(library, options).c_str());
+        return 1;
     }
-    table->protocols.push_back(protocol);
-}
-
-}  // namespace
-
-bool find_library_keymap(std::string name, keytable_t *table) {
-    if (name.size() > 5 && name.compare(name.size() - 5, 5, ".toml") == 0) {
-        name.resize(name.size() - 5);
-    }
-    table->name = name;
-    table->protocols.clear();
-    for (int i = 0; i < k_library_keymap_count; i++) {
-        if (name == k_library_keymaps[i].name) {
-            add_protocol(k_library_keymaps[i], table);
-        }
-    }
-    return !table->protocols.empty();
-}
-
-std::vector<keytable_t> library_keymaps(void) {
-    std::vector<keytable_t> tables;
-    for (int i = 0; i < k_library_keymap_count; i++) {
-        const library_keymap_t &keymap = k_library_keymaps[i];
-        if (tables.empty() || tables.back().name != keymap.name) {
-            tables.push_back({keymap.name, {}});
-        }
-        add_protocol(keymap, &tables.back());
-    }
-    return tables;
-}
-
-// import --list: the keymaps of the tool's copy of the Linux keymap library that import writes,
-// those of a protocol the receiver decodes; the rest give commands alone, which only learn uses.
-int list_library_keymaps(FILE *out) {
-    const char *listed = "";
-    for (int i = 0; i < k_library_keymap_count; i++) {
-        const library_keymap_t &keymap = k_library_keymaps[i];
-        if (strcmp(keymap.protocol, "unknown") != 0 && strcmp(keymap.name, listed) != 0) {
-            tool_print(out, "%s\n", keymap.name);
-            listed = keymap.name;
+    for (const library_keymap_t &keymap : library.keymaps) {
+        for (const keytable_protocol_t &protocol : keymap.table.protocols) {
+            int nec_bits;
+            if (receiver_protocol_of(protocol, &nec_bits) >= 0) {
+                tool_print(out, "%s\n", keymap.name.c_str());
+                break;
+            }
         }
     }
     return 0;

@@ -8,9 +8,19 @@
 #include "core/protocol.h"
 #include "tool/import/import.h"
 #include "tool/import/import_files.h"
-#include "tool/library/library.h"
 
 namespace {
+
+// An "unknown" protocol whose scancodes are command bytes, which learn matches under any
+// customer code; others keep the address somewhere the keymap does not say.
+bool commands_alone(const keytable_protocol_t &commands) {
+    for (const keytable_entry_t &entry : commands.entries) {
+        if (entry.scancode > 0xff) {
+            return false;
+        }
+    }
+    return !commands.entries.empty();
+}
 
 // The keys of a command-byte keymap, at the commands its scancodes are; none under RC5 when a
 // command is beyond the receiver's 7 bits.
@@ -29,15 +39,21 @@ void import_commands(import_t *import, int32_t protocol, const keytable_t &table
 }  // namespace
 
 std::vector<library_file_t> library_files(const layout_build_t *build,
-                                          const tool_options_t *options) {
+                                          const tool_options_t *options,
+                                          const keymap_library_t &library) {
     std::vector<library_file_t> files;
     int32_t protocol = build->protocol;
     // Named quietly, exactly as import names them.
     import_t import = {build, options, {}, {}, nullptr, 0, {}};
-    for (const keytable_t &table : library_keymaps()) {
+    for (const library_keymap_t &keymap : library.keymaps) {
+        // Its remotes are called by the library's name for them, as import --list gives it.
+        keytable_t table = keymap.table;
+        table.name = keymap.name;
         for (const keytable_protocol_t &p : table.protocols) {
             if (p.protocol == "unknown") {
-                import_commands(&import, protocol, table, p);
+                if (commands_alone(p)) {
+                    import_commands(&import, protocol, table, p);
+                }
             } else {
                 import_protocol(&import, table.name, table, p);
             }

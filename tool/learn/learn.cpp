@@ -156,8 +156,16 @@ int run_learn(const tool_options_t *options, FILE *out, FILE *err) {
         return 1;
     }
     use_layouts(build.get());
-    if (!options->no_library) {
-        start_library_match(&learn.match, learn.build, learn.options, learn.names, learn.out);
+    keymap_library_t library;
+    read_keymap_library(options, true, &library);
+    print_library_problems(library, err);
+    learn.library = &library;
+    if (!library.found) {
+        tool_print(out, "%s: learning walks the names in order, as with --no-library\n",
+                   no_library_text(library, options).c_str());
+    } else if (!options->no_library) {
+        start_library_match(&learn.match, learn.build, learn.options, library, learn.names,
+                            learn.out);
     }
 
     // Standard input in the slot of the daemon's uevent socket, which the tool does not use.

@@ -14,6 +14,7 @@
 #include "inject/inject.h"
 #include "tool/layouts/layouts.h"
 #include "tool/learn/library_match.h"
+#include "tool/library/library.h"
 #include "tool/options.h"
 
 struct learn_t {
@@ -31,6 +32,7 @@ struct learn_t {
     FILE *out;
     std::string file_name;  // set at the first press: the existing file's, else the daemon's
     library_match_t match;  // recognition of the library's remotes, when started
+    const keymap_library_t *library;  // the Linux keymap library, as far as it was found
 };
 
 // The names a customer button can be given: those with a standard scancode above 0, once

@@ -58,11 +58,11 @@ bool offer_reached(const library_match_t &match, const std::vector<size_t> &left
 }
 
 void start_library_match(library_match_t *match, const layout_build_t *build,
-                         const tool_options_t *options, const std::vector<std::string> &names,
-                         FILE *out) {
+                         const tool_options_t *options, const keymap_library_t &library,
+                         const std::vector<std::string> &names, FILE *out) {
     std::map<std::pair<int, std::map<int, std::string>>, size_t> seen;
     std::map<std::map<int, std::string>, size_t> files;
-    for (const library_file_t &file : library_files(build, options)) {
+    for (const library_file_t &file : library_files(build, options, library)) {
         auto key = std::make_pair(file.customer_code, file.lines);
         auto same = seen.find(key);
         if (same != seen.end()) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "tool/layouts/layouts.h"
+#include "tool/library/library.h"
 #include "tool/options.h"
 
 // One file a keymap of the library gives under the standard layout.
@@ -44,8 +45,8 @@ bool offer_reached(const library_match_t &match, const std::vector<size_t> &left
 // Makes every file the library gives under the standard layout, for the build's protocol, a
 // candidate; names are the session's, in the layout's order.
 void start_library_match(library_match_t *match, const layout_build_t *build,
-                         const tool_options_t *options, const std::vector<std::string> &names,
-                         FILE *out);
+                         const tool_options_t *options, const keymap_library_t &library,
+                         const std::vector<std::string> &names, FILE *out);
 // After a press or an answer that tells about the remote (customer_code -1 before the first
 // press): what is left, said briefly on out; the end of recognition, said once, when nothing
 // is; whether the offer is due, in match->offered.

@@ -4,8 +4,6 @@
 #include "core/protocol.h"
 #include "tool/library/library.h"
 
-const char *g_keymap_library_dir = "/lib/udev/rc_keymaps";
-
 int32_t receiver_protocol_of(const keytable_protocol_t &protocol, int *nec_bits) {
     *nec_bits = 0;
     if (protocol.protocol == "rc5") {

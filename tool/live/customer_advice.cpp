@@ -1,36 +1,30 @@
 // SPDX-License-Identifier: Apache-2.0
-#include <algorithm>
+#include <string>
+#include <vector>
 
 #include "core/protocol.h"
 #include "tool/layouts/layouts.h"
 #include "tool/live/live.h"
 #include "tool/live/raw_describer.h"
-#include "tool/tables/tables.h"
 
-std::string library_remotes_text(int32_t protocol, int customer_code) {
-    auto range = std::equal_range(k_library_remotes, k_library_remotes + k_library_remote_count,
-                                  library_remote_t{protocol, customer_code, nullptr},
-                                  [](const library_remote_t &a, const library_remote_t &b) {
-                                      return a.protocol != b.protocol
-                                                 ? a.protocol < b.protocol
-                                                 : a.customer_code < b.customer_code;
-                                  });
-    long count = range.second - range.first;
+std::string library_remotes_text(const keymap_library_t &library, int32_t protocol,
+                                 int customer_code) {
+    std::vector<std::string> remotes = library_remotes_of(library, protocol, customer_code);
+    size_t count = remotes.size();
     if (count == 0) {
         return "";
     }
     std::string code = "customer 0x" + customer_code_text(protocol, customer_code);
     if (count == 1) {
-        return code + " is " + range.first->name +
-               "'s remote in the Linux keymap library: 'dravoke-keymap import " +
-               range.first->name + ".toml' writes its whole file";
+        return code + " is " + remotes[0] +
+               "'s remote in the Linux keymap library: 'dravoke-keymap import " + remotes[0] +
+               ".toml' writes its whole file";
     }
     // Some codes are shared by a dozen remotes: a few names tell the user enough.
     std::string names;
-    const long k_named = 3;
-    for (auto remote = range.first; remote != range.second && remote - range.first < k_named;
-         remote++) {
-        names += (names.empty() ? "" : ", ") + std::string(remote->name);
+    const size_t k_named = 3;
+    for (size_t i = 0; i < count && i < k_named; i++) {
+        names += (names.empty() ? "" : ", ") + remotes[i];
     }
     if (count > k_named) {
         names += " and " + std::to_string(count - k_named) + " more";
@@ -57,7 +51,8 @@ std::string swapped_file_advice(const layout_build_t *build, int customer_code) 
     return "";
 }
 
-std::string missing_file_advice(const layout_build_t *build, int customer_code) {
+std::string missing_file_advice(const layout_build_t *build, const keymap_library_t &library,
+                                int customer_code) {
     int32_t protocol = build->protocol;
     std::string code = "customer 0x" + customer_code_text(protocol, customer_code);
     std::string swapped = swapped_file_advice(build, customer_code);
@@ -66,6 +61,6 @@ std::string missing_file_advice(const layout_build_t *build, int customer_code) 
     }
     std::string advice =
         "no file for " + code + ": create " + customer_file_name(protocol, customer_code);
-    std::string remotes = library_remotes_text(protocol, customer_code);
+    std::string remotes = library_remotes_text(library, protocol, customer_code);
     return remotes.empty() ? advice : advice + "; " + remotes;
 }

@@ -12,6 +12,7 @@
 
 #include "core/daemon.h"
 #include "tool/layouts/layouts.h"
+#include "tool/library/library.h"
 #include "tool/options.h"
 
 int run_decode(const tool_options_t *options, FILE *out, FILE *err);
@@ -39,4 +40,5 @@ void stop_following(receiver_follow_t *follow);
 // When a table has the customer code with its two bytes swapped: which, and what to do; or "".
 std::string swapped_file_advice(const layout_build_t *build, int customer_code);
 // The remotes of the Linux keymap library that use a customer code, as a sentence, or "".
-std::string library_remotes_text(int32_t protocol, int customer_code);
+std::string library_remotes_text(const keymap_library_t &library, int32_t protocol,
+                                 int customer_code);

@@ -80,7 +80,11 @@ std::string describe_one(raw_describer_t *describer, size_t b, const struct inpu
                " SYN_DROPPED, the receiver's queue overflowed and lost events: ";
         line += written.empty() ? "writes nothing, no key is down" : "writes " + written;
     } else if (report.table < 0) {
-        line += ": " + missing_file_advice(build, raw.customer_code);
+        if (describer->library == nullptr) {
+            describer->library = std::make_unique<keymap_library_t>();
+            read_keymap_library(describer->options, true, describer->library.get());
+        }
+        line += ": " + missing_file_advice(build, *describer->library, raw.customer_code);
     } else if (report.scancode == 0) {
         std::string file = base_name(build->table_path[report.table]);
         const keymap_t &key = build->customer[report.table][raw.command];
@@ -138,6 +142,7 @@ int parse_raw(const std::string &text, uint32_t *value) {
 }  // namespace
 
 int start_describer(raw_describer_t *describer, const tool_options_t *options, FILE *err) {
+    describer->options = options;
     for (int32_t protocol : options->protocols) {
         describer->builds.push_back(std::make_unique<layout_build_t>());
         if (build_layouts(options->dir.c_str(), protocol, describer->builds.back().get()) != 0) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tool/layouts/layouts.h"
+#include "tool/library/library.h"
 #include "tool/options.h"
 
 // Describes raw codes the way the daemon would handle them one after the other, keeping the
@@ -21,6 +22,8 @@ struct raw_describer_t {
     std::vector<std::unique_ptr<layout_build_t>> builds;  // one per protocol
     std::vector<int> key_down;                // per build: the standard scancode held, 0 when none
     std::vector<std::set<uint32_t>> offered;  // per build: customer << 8 | command given "key N ?"
+    const tool_options_t *options;
+    std::unique_ptr<keymap_library_t> library;  // read when first needed
 };
 // Builds the tables of each protocol the options name. Returns 0, or -1 when the folder
 // cannot be listed, which is reported on err.
@@ -33,4 +36,5 @@ void print_described(FILE *out, const std::string &prefix, const std::string &te
 
 // What to do about a customer code without a file: the file to create, or the file that has
 // the code with its two bytes swapped, and the remotes of the Linux keymap library that use it.
-std::string missing_file_advice(const layout_build_t *build, int customer_code);
+std::string missing_file_advice(const layout_build_t *build, const keymap_library_t &library,
+                                int customer_code);

@@ -71,31 +71,5 @@ extern const int k_generic_kl_count;
 extern const android_label_t k_remote_labels[];  // sorted by code
 extern const int k_remote_label_count;
 
-struct library_remote_t {
-    int32_t protocol;
-    int customer_code;
-    const char *name;  // the keymap's file name without ".toml"
-};
-extern const library_remote_t k_library_remotes[];  // sorted by protocol and code
-extern const int k_library_remote_count;
-
-// One keymap protocol of the Linux keymap library that the receiver can take: NEC (its
-// variants), RC5, or "unknown" with command bytes for scancodes.
-struct library_key_t {
-    uint32_t scancode;
-    const char *key;  // a Linux key name, "KEY_POWER"
-    int line;         // in the library's file
-};
-struct library_keymap_t {
-    const char *name;      // the keymap's file name without ".toml"
-    const char *protocol;  // "nec", "rc5" or "unknown"
-    const char *variant;   // "" when the keymap gives none
-    int line;              // of its [[protocols]] table
-    const library_key_t *keys;
-    int key_count;
-};
-extern const library_keymap_t k_library_keymaps[];  // sorted by name, then line
-extern const int k_library_keymap_count;
-
 // The Linux key name of a code from 0 to 255, "-" when it has none.
 const char *linux_key_name(int code);

@@ -296,10 +296,9 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
         {{"/dev/zero"}, 2, {"/dev/zero: a character device, not a regular file"}, {}},
         {{path("big.toml")}, 2, {"big.toml: 2097152 bytes, over the limit of 1048576"}, {}},
     };
-    const char *library_dir = g_keymap_library_dir;
     std::string library = path("");
     library.pop_back();  // the test's folder
-    g_keymap_library_dir = library.c_str();
+    library_places_t places({library.c_str()});
     for (const auto &run : runs) {
         std::vector<std::string> args = {"import", "--dir", std_dir};
         args.insert(args.end(), run.args.begin(), run.args.end());
@@ -326,7 +325,6 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
             EXPECT_EQ(content.substr(from), file.second) << file.first;
         }
     }
-    g_keymap_library_dir = library_dir;
     // Only the files named above: nothing half-written, no temporary file, no folder of check's.
     for (const auto &folder :
          std::map<std::string, int>{{out, 10}, {cased, 1}, {fresh, 18}, {raced, 1}, {named, 1}}) {

@@ -28,6 +28,16 @@ namespace {
 
 using keymap_import = daemon_test;
 
+const tool_options_t options_on_host{};
+
+std::string replace_all(std::string text, const std::string &from, const std::string &to) {
+    for (size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
 // Where the receiver puts a library scancode, by the rules as the README gives them: written
 // here again so that the import is checked against them, not against itself.
 bool raw_code_of(const keytable_protocol_t &p, uint32_t sc, int32_t *protocol, uint32_t *raw) {
@@ -52,10 +62,15 @@ bool raw_code_of(const keytable_protocol_t &p, uint32_t sc, int32_t *protocol, u
 }
 
 TEST_F(keymap_import, every_library_keymap_decodes_through_the_daemons_tables) {
-    DIR *library = opendir(g_keymap_library_dir);
-    if (library == nullptr) {
-        GTEST_SKIP() << g_keymap_library_dir << " is missing: the ir-keytable package";
+    std::string folder = ir_keytable_folder();
+    if (folder.empty()) {
+        GTEST_SKIP() << "no /lib/udev/rc_keymaps: the ir-keytable package";
     }
+    // ir-keytable's folder alone, then the copy alone.
+    library_places_t places({folder.c_str()}, "/nonexistent");
+    keymap_library_t toml_library;
+    read_keymap_library(&options_on_host, true, &toml_library);
+    DIR *library = opendir(folder.c_str());
     std::vector<std::string> names;
     for (struct dirent *e = readdir(library); e != nullptr; e = readdir(library)) {
         std::string name = e->d_name;
@@ -90,7 +105,7 @@ TEST_F(keymap_import, every_library_keymap_decodes_through_the_daemons_tables) {
         SCOPED_TRACE(name);
         keytable_t table;
         keytable_error_t error;
-        std::string text = read_whole(std::string(g_keymap_library_dir) + "/" + name);
+        std::string text = read_whole(folder + "/" + name);
         ASSERT_EQ(parse_keytable(text, name, &table, &error), 0) << error.line << error.text;
         bool decodable = false;
         for (const keytable_protocol_t &p : table.protocols) {
@@ -157,12 +172,27 @@ TEST_F(keymap_import, every_library_keymap_decodes_through_the_daemons_tables) {
         for (const char *folder : {"/back", "/again", "/copy"}) {
             ASSERT_EQ(mkdir(path(dir + folder).c_str(), 0755), 0);
         }
-        // Where the library is missing, the tool's copy of it gives the same files.
-        const char *library_dir = g_keymap_library_dir;
-        g_keymap_library_dir = "/nonexistent";
-        run_tool({"import", "--dir", path(dir), "--force", "--out", path(dir + "/copy"),
-                  name.substr(0, name.size() - 5)});
-        g_keymap_library_dir = library_dir;
+        // Where ir-keytable's folder is missing, as on a box, the tool's copy of the library
+        // gives the same files and says the same.
+        ASSERT_EQ(mkdir(path(dir + "/tomls").c_str(), 0755), 0);
+        std::vector<std::string> from_copy = {"import",
+                                              "--dir",
+                                              path(dir),
+                                              "--force",
+                                              "--out",
+                                              path(dir + "/copy"),
+                                              name.substr(0, name.size() - 5)};
+        std::vector<std::string> from_folder = from_copy;
+        from_folder[5] = path(dir + "/tomls");
+        tool_run_t by_folder = run_tool(from_folder);
+        tool_run_t by_copy;
+        {
+            library_places_t hidden({});
+            by_copy = run_tool(from_copy);
+        }
+        EXPECT_EQ(by_copy.status, by_folder.status);
+        EXPECT_EQ(by_copy.err, by_folder.err);
+        EXPECT_EQ(replace_all(by_folder.out, dir + "/tomls", dir + "/copy"), by_copy.out);
         DIR *written = opendir(path(dir).c_str());
         for (struct dirent *e = readdir(written); e != nullptr; e = readdir(written)) {
             std::string file = e->d_name;
@@ -184,14 +214,14 @@ TEST_F(keymap_import, every_library_keymap_decodes_through_the_daemons_tables) {
             exported++;
         }
         closedir(written);
-        // The tool's index of the library knows the same customer codes for this remote.
-        std::set<std::pair<int32_t, int>> indexed;
-        for (int i = 0; i < k_library_remote_count; i++) {
-            if (name == std::string(k_library_remotes[i].name) + ".toml") {
-                indexed.insert({k_library_remotes[i].protocol, k_library_remotes[i].customer_code});
-            }
+        // watch names this remote for each of its customer codes.
+        for (const auto &customer : customers) {
+            std::vector<std::string> remotes =
+                library_remotes_of(toml_library, customer.first, customer.second);
+            EXPECT_NE(std::find(remotes.begin(), remotes.end(), name.substr(0, name.size() - 5)),
+                      remotes.end())
+                << std::hex << customer.second;
         }
-        EXPECT_EQ(indexed, customers);
     }
     printf(
         "imported %d keymaps of the NEC family and RC5; %d codes decoded through the "
