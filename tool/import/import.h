@@ -30,5 +30,6 @@ struct library_file_t {
 };
 // The files of the build's protocol that the library's keymaps give, keymap by keymap, each
 // named quietly as import names it.
-std::vector<library_file_t> library_files(const layout_build_t *build, const tool_options_t *options,
+std::vector<library_file_t> library_files(const layout_build_t *build,
+                                          const tool_options_t *options,
                                           const keymap_library_t &library);
