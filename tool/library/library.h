@@ -68,7 +68,7 @@ struct library_keymap_t {
 struct keymap_library_t {
     std::vector<library_keymap_t> keymaps;  // by name
     std::vector<std::string> looked;        // the places looked at, in order
-    bool found;                             // one of them is there
+    bool found;                             // they hold a keymap
     // Keymaps left out, each told as "path:line:column: error: why".
     std::vector<std::string> problems;
 };

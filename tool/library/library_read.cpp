@@ -34,7 +34,8 @@ constexpr char k_copy_name[] = "rc_keymaps.txt";
 
 struct place_t {
     std::string path;
-    bool copy;  // a file of the copy's form, else a folder of keymap files
+    bool copy;   // a file of the copy's form, else a folder of keymap files
+    bool named;  // by --library: that it is missing or empty is worth saying
 };
 
 // Beside the tool on a host: <prefix>/bin/dravoke-keymap reads <prefix>/share/dravoke, as
@@ -48,8 +49,9 @@ std::vector<std::string> host_copies(void) {
     if (n <= 0) {
         return {};
     }
-    std::string bin(self, static_cast<size_t>(n));
-    std::string prefix = bin.substr(0, bin.rfind('/')) + "/..";
+    std::string program(self, static_cast<size_t>(n));
+    std::string bin = program.substr(0, program.rfind('/'));
+    std::string prefix = bin.substr(0, bin.rfind('/'));
     return {prefix + "/share/dravoke/" + k_copy_name, prefix + "/etc/dravoke/" + k_copy_name};
 }
 
@@ -58,17 +60,17 @@ std::vector<place_t> library_places(const tool_options_t *options) {
     if (!options->library.empty()) {
         struct stat st;
         bool file = stat(options->library.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
-        places.push_back({options->library, file});
+        places.push_back({options->library, file, true});
     }
     if (options->on_android) {
-        places.push_back({g_box_library_copy, true});
+        places.push_back({g_box_library_copy, true, false});
         return places;
     }
     for (const char *dir : g_host_library_dirs) {
-        places.push_back({dir, false});
+        places.push_back({dir, false, false});
     }
     for (const std::string &copy : host_copies()) {
-        places.push_back({copy, true});
+        places.push_back({copy, true, false});
     }
     return places;
 }
@@ -102,20 +104,20 @@ bool read_keymap_file(const std::string &dir, const std::string &file, library_k
 
 // The keymap files of a folder, by name; folders in it (ir-keytable keeps its BPF protocols in
 // one) and hidden files are not keymaps. Without a TOML reader, TOML files are passed over.
-// Returns false when the folder is not there.
-bool list_keymap_files(const std::string &dir, std::vector<std::string> *files,
+void list_keymap_files(const place_t &place, std::vector<std::string> *files,
                        std::vector<std::string> *problems) {
-    DIR *folder = opendir(dir.c_str());
+    DIR *folder = opendir(place.path.c_str());
     if (folder == nullptr) {
-        if (errno != ENOENT) {
-            problems->push_back(dir + ": error: cannot read the folder: " + strerror(errno));
+        if (errno != ENOENT || place.named) {
+            problems->push_back(place.path + ": error: cannot read the folder: " + strerror(errno));
         }
-        return errno != ENOENT;
+        return;
     }
     for (struct dirent *e = readdir(folder); e != nullptr; e = readdir(folder)) {
         std::string file = e->d_name;
         struct stat st;
-        if (file[0] == '.' || (stat((dir + "/" + file).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) ||
+        if (file[0] == '.' ||
+            (stat((place.path + "/" + file).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) ||
             (!toml_keymaps_supported() && name_of(file) != file)) {
             continue;
         }
@@ -123,23 +125,25 @@ bool list_keymap_files(const std::string &dir, std::vector<std::string> *files,
     }
     closedir(folder);
     std::sort(files->begin(), files->end());
-    return true;
+    if (files->empty() && place.named) {
+        problems->push_back(place.path + ": error: no keymap in the folder" +
+                            (toml_keymaps_supported() ? "" : " that this build reads (no TOML)"));
+    }
 }
 
-// Reads the copy at path, when it is there.
-bool read_copy(const std::string &path, bool keys, std::vector<library_keymap_t> *keymaps,
+// Reads the copy at a place, when it is there.
+void read_copy(const place_t &place, bool keys, std::vector<library_keymap_t> *keymaps,
                std::vector<std::string> *problems) {
     std::string text;
     std::string why;
-    if (access(path.c_str(), F_OK) != 0 && errno == ENOENT) {
-        return false;
+    if (access(place.path.c_str(), F_OK) != 0 && errno == ENOENT && !place.named) {
+        return;
     }
-    if (read_regular_file(path, k_max_copy_bytes, &text, &why) != 0) {
-        problems->push_back(path + ": error: " + why);
-        return true;
+    if (read_regular_file(place.path, k_max_copy_bytes, &text, &why) != 0) {
+        problems->push_back(place.path + ": error: " + why);
+        return;
     }
-    parse_library_copy(text, path, keys, keymaps, problems);
-    return true;
+    parse_library_copy(text, place.path, keys, keymaps, problems);
 }
 
 // Walks the places in order, handing each keymap name the first time it is seen to take; a
@@ -152,9 +156,8 @@ void walk_library(const tool_options_t *options, bool keys, keymap_library_t *li
         library->looked.push_back(place.path);
         if (place.copy) {
             std::vector<library_keymap_t> keymaps;
-            std::vector<std::string> problems;
-            library->found |= read_copy(place.path, keys, &keymaps, &problems);
-            library->problems.insert(library->problems.end(), problems.begin(), problems.end());
+            read_copy(place, keys, &keymaps, &library->problems);
+            library->found |= !keymaps.empty();
             for (library_keymap_t &keymap : keymaps) {
                 if (seen.insert(keymap.name).second && !take(keymap.name, &keymap, "")) {
                     return;
@@ -163,7 +166,8 @@ void walk_library(const tool_options_t *options, bool keys, keymap_library_t *li
             continue;
         }
         std::vector<std::string> files;
-        library->found |= list_keymap_files(place.path, &files, &library->problems);
+        list_keymap_files(place, &files, &library->problems);
+        library->found |= !files.empty();
         for (const std::string &file : files) {
             if (seen.insert(name_of(file)).second &&
                 !take(name_of(file), nullptr, place.path + "/" + file)) {

@@ -266,4 +266,43 @@ TEST_F(learn_library, recognises_the_librarys_remotes_within_three_presses) {
     }
 }
 
+// A keymap that the user adds to the host's own folder is recognised as the library's are, and
+// takes the place of the copy's keymap of its name.
+TEST_F(learn_library, recognises_a_keymap_the_user_adds_on_the_host) {
+    ASSERT_EQ(mkdir(path("box").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(path("etc").c_str(), 0755), 0);
+    write_file("box/orvex-ir.kl", k_box_standard);
+    write_file("etc/mine.toml",
+               "[[protocols]]\nname = \"mine\"\nprotocol = \"nec\"\nvariant = \"necx\"\n"
+               "[protocols.scancodes]\n0x5aa501 = \"KEY_POWER\"\n0x5aa502 = \"KEY_UP\"\n"
+               "0x5aa503 = \"KEY_DOWN\"\n0x5aa504 = \"KEY_OK\"\n");
+    std::string etc = path("etc");
+    library_places_t places({etc.c_str()});
+    tool_options_t options = {};
+    options.dir = path("box");
+    options.protocols = {k_ir_protocol_nec};
+    keymap_library_t library;
+    read_keymap_library(&options, true, &library);
+    layout_build_t build;
+    ASSERT_EQ(build_layouts(path("box").c_str(), k_ir_protocol_nec, &build), 0);
+    learn_t start = {};
+    start.options = &options;
+    start.build = &build;
+    start.out_dir = path("box");
+    start.names = learnable_names(&build);
+    start.customer_code = -1;
+    start.library = &library;
+    start_library_match(&start.match, &build, &options, library, start.names, stdout);
+    remote_t remote = {"mine", k_ir_protocol_nec, 0xa55a, ""};
+    std::map<int, std::string> file = {
+        {1, "POWER"}, {2, "DPAD_UP"}, {3, "DPAD_DOWN"}, {4, "DPAD_CENTER"}};
+    session_t session = run_session(start, remote, file, {});
+    EXPECT_TRUE(session.offered_after >= 2 && session.offered_after <= 3) << session.printed;
+    for (const char *text : {"note: customer 0xa55a is mine's remote in the Linux keymap library",
+                             "this is mine (4 buttons): take them?"}) {
+        EXPECT_NE(session.printed.find(text), std::string::npos) << text << session.printed;
+    }
+    EXPECT_EQ(session.lines, file);
+}
+
 }  // namespace
