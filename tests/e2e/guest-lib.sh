@@ -77,6 +77,7 @@ e2e_build_binaries() {
         { cat "$bdir/build.log" >&2; return 1; }
     e2e_daemon=$bdir/daemon/dravoke
     e2e_keymap_tool=$bdir/daemon/dravoke-keymap
+    e2e_keymap_library=$bdir/daemon/share/dravoke/rc_keymaps.txt
     e2e_tools=$bdir/tools
     mkdir -p "$e2e_tools"
     make -s -C "$e2e_here" -f tools.mk OUT="$e2e_tools" "${tools_cc[@]}" >&2
@@ -91,9 +92,10 @@ e2e_make_share() {
     cp "$e2e_daemon" "$share/sysroot/usr/bin/dravoke"
     cp "$e2e_keymap_tool" "$share/sysroot/usr/bin/dravoke-keymap"
     cp "$e2e_tools/e2e-driver" "$e2e_tools/e2e-forwarder" "$share/sysroot/usr/bin/"
-    # The Linux keymap library (Debian's ir-keytable), where a host has it, for import.
-    mkdir -p "$share/sysroot/lib/udev"
-    cp -r /lib/udev/rc_keymaps "$share/sysroot/lib/udev/"
+    # The copy of the Linux keymap library beside the tool, as cmake --install lays it out: the
+    # guest has no ir-keytable, as a box has none, and import and learn read the copy.
+    mkdir -p "$share/sysroot/usr/share/dravoke"
+    cp "$e2e_keymap_library" "$share/sysroot/usr/share/dravoke/"
     # A cross-built program's libraries, as its own loader finds them (Debian's multiarch
     # packages of the target, the daemon's liblog among them), under qemu-user.
     for lib in $("${e2e_loader[@]}" "$e2e_daemon" | awk '/=> \// {print $3} /^[ \t]*\/.*ld-linux/ {print $1}'); do
