@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "core/daemon.h"
 #include "core/protocol.h"
+#include "daemon/daemon.h"
 #include "inject/inject.h"
 #include "keymap/keymap.h"
 

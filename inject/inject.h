@@ -4,8 +4,8 @@
 #include <linux/input.h>
 #include <stdint.h>
 
+#include "core/raw_code.h"
 #include "inject/virtual_keyboard.h"
-#include "receiver/raw_code.h"
 
 // The virtual keyboard's key state.
 struct key_dev_t {

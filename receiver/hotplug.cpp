@@ -5,8 +5,8 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
-#include "core/daemon.h"
 #include "core/kernel_calls.h"
+#include "core/poll_set.h"
 #include "inject/inject.h"
 #include "receiver/receiver.h"
 

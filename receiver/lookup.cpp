@@ -6,9 +6,9 @@
 #include <string.h>
 #include <unistd.h>
 
-#include "core/daemon.h"
 #include "core/kernel_calls.h"
 #include "core/paths.h"
+#include "core/poll_set.h"
 #include "receiver/receiver.h"
 
 namespace {

@@ -38,8 +38,8 @@ run_suite build-arm64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/arm64.cmake
 echo "== daemon and unit tests under clang for 32-bit ARM, with Android.bp's warnings"
 start=$SECONDS
 shopt -s nullglob
-android_sources=(core/*.cpp keymap/*.cpp inject/*.cpp receiver/*.cpp cec/*.cpp tool/*.cpp tool/*/*.cpp
-    tests/{core,keymap,inject,receiver,cec,platform,tool,support}/*.cpp tests/tool/*/*.cpp)
+android_sources=(daemon/*.cpp core/*.cpp keymap/*.cpp inject/*.cpp receiver/*.cpp cec/*.cpp tool/*.cpp tool/*/*.cpp
+    tests/{daemon,core,keymap,inject,receiver,cec,platform,tool,support}/*.cpp tests/tool/*/*.cpp)
 shopt -u nullglob
 printf '%s\n' "${android_sources[@]}" |
     xargs -P "$jobs" -n 4 clang++ --target=arm-linux-gnueabihf -std=c++17 -fsyntax-only \

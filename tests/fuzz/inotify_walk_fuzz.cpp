@@ -17,9 +17,9 @@
 #include <algorithm>
 #include <string>
 
-#include "core/daemon.h"
 #include "core/kernel_calls.h"
 #include "core/paths.h"
+#include "core/poll_set.h"
 #include "receiver/receiver.h"
 #include "support/log_capture.h"
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "core/protocol.h"
-#include "receiver/raw_code.h"
+#include "core/raw_code.h"
 #include "support/log_capture.h"
 #include "tool/layouts/layouts.h"
 #include "tool/learn/learn_session.h"

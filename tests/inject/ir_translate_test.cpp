@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "core/daemon.h"
 #include "core/kernel_calls.h"
 #include "core/protocol.h"
+#include "daemon/daemon.h"
 #include "inject/inject.h"
 #include "keymap/keymap.h"
 #include "support/daemon_fixture.h"

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "core/daemon.h"
 #include "core/kernel_calls.h"
 #include "core/paths.h"
+#include "daemon/daemon.h"
 #include "inject/inject.h"
 #include "receiver/receiver.h"
 #include "support/daemon_fixture.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/daemon.h"
+#include "daemon/daemon.h"
 #include "receiver/receiver.h"
 #include "support/daemon_fixture.h"
 

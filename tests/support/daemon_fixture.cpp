@@ -20,10 +20,10 @@
 #include <sstream>
 
 #include "cec/standby_bridge.h"
-#include "core/daemon.h"
 #include "core/kernel_calls.h"
 #include "core/paths.h"
 #include "core/protocol.h"
+#include "daemon/daemon.h"
 #include "inject/inject.h"
 #include "receiver/receiver.h"
 #include "support/log_capture.h"

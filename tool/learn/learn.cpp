@@ -8,8 +8,8 @@
 #include <map>
 #include <memory>
 
-#include "core/daemon.h"
 #include "core/paths.h"
+#include "core/poll_set.h"
 #include "core/protocol.h"
 #include "inject/inject.h"
 #include "receiver/receiver.h"

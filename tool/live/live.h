@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "core/daemon.h"
+#include "core/poll_set.h"
 #include "tool/layouts/layouts.h"
 #include "tool/library/library.h"
 #include "tool/options.h"

@@ -8,8 +8,8 @@
 
 #include "core/hex_digit.h"
 #include "core/protocol.h"
+#include "core/raw_code.h"
 #include "inject/inject.h"
-#include "receiver/raw_code.h"
 #include "tool/layouts/layouts.h"
 #include "tool/live/live.h"
 #include "tool/live/raw_describer.h"

@@ -6,8 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "core/daemon.h"
 #include "core/paths.h"
+#include "core/poll_set.h"
 #include "receiver/receiver.h"
 #include "tool/live/live.h"
 #include "tool/print.h"

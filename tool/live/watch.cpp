@@ -5,8 +5,8 @@
 
 #include <memory>
 
-#include "core/daemon.h"
 #include "core/paths.h"
+#include "core/poll_set.h"
 #include "inject/inject.h"
 #include "receiver/receiver.h"
 #include "tool/live/live.h"

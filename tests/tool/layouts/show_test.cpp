@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "core/daemon.h"
 #include "core/kernel_calls.h"
 #include "core/paths.h"
 #include "keymap/keymap.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cec/standby_bridge.h"
-#include "core/daemon.h"
+#include "daemon/daemon.h"
 #include "inject/inject.h"
 #include "keymap/keymap.h"
 #include "support/daemon_fixture.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "cec/standby_bridge.h"
-#include "core/daemon.h"
 #include "core/paths.h"
+#include "daemon/daemon.h"
 #include "inject/inject.h"
 #include "receiver/receiver.h"
 

@@ -3,20 +3,14 @@
 
 #include <linux/input.h>
 #include <poll.h>
-#include <stdint.h>
+
+#include "core/poll_set.h"
 
 struct inputdev_info;
 
-// Fixed roles of the poll set's slots.
-constexpr int k_slot_inotify = 0;
-constexpr int k_slot_uevent = 1;
-constexpr int k_slot_receiver = 2;
-constexpr int k_poll_slots = 3;
-
 // The poll set; an empty slot holds descriptor -1 and no events. g_nfds counts the slots
-// handed to poll: 2 while no receiver is open, 3 while one is.
+// handed to poll.
 extern struct pollfd g_poll_set[k_poll_slots];
-extern int32_t g_nfds;
 
 // The open receiver, or null. Only start-up and the hot-plug handler change it.
 extern inputdev_info *g_current_receiver;

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "cec/standby_bridge.h"
-#include "core/daemon.h"
 #include "core/kernel_calls.h"
+#include "daemon/daemon.h"
 #include "inject/inject.h"
 #include "receiver/receiver.h"
 #include "support/daemon_fixture.h"

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "core/daemon.h"
 #include "core/log.h"
+#include "daemon/daemon.h"
 
 int main() {
 #ifndef __ANDROID__

@@ -4,16 +4,15 @@
 #include <sys/inotify.h>
 
 #include "cec/standby_bridge.h"
-#include "core/daemon.h"
 #include "core/log.h"
 #include "core/paths.h"
 #include "core/protocol.h"
+#include "daemon/daemon.h"
 #include "inject/inject.h"
 #include "keymap/keymap.h"
 #include "receiver/receiver.h"
 
 struct pollfd g_poll_set[k_poll_slots] = {{-1, 0, 0}, {-1, 0, 0}, {-1, 0, 0}};
-int32_t g_nfds = 0;
 inputdev_info *g_current_receiver = nullptr;
 struct input_event g_receive_buffer;
 
