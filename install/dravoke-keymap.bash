@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: Apache-2.0
 # bash completion for dravoke-keymap: its commands, each command's options, the values of
-# --protocol and --android, folders and files, and for import the keymaps the tool carries.
+# --protocol and --android, folders and files, and for import the keymaps of the Linux keymap
+# library that the tool reads.
 # All of it is asked of the tool being completed (its --help, each command's, import --list),
 # so that it offers what that tool takes.
 
@@ -50,6 +51,12 @@ _dravoke_keymap() {
         COMPREPLY=($(compgen -d -- "$cur"))
         return
         ;;
+    --library)
+        # a folder of keymaps, or a copy of the library in the tool's form
+        compopt -o filenames
+        COMPREPLY=($(compgen -f -- "$cur"))
+        return
+        ;;
     --map)
         return
         ;;
@@ -66,8 +73,13 @@ _dravoke_keymap() {
         COMPREPLY=($(compgen -d -- "$cur"))
         ;;
     import)
+        # The library's keymaps, with the --library given so far.
+        local i library=()
+        for ((i = 2; i < COMP_CWORD; i++)); do
+            [ "${COMP_WORDS[i]}" = --library ] && library=(--library "${COMP_WORDS[i + 1]}")
+        done
         compopt -o filenames
-        COMPREPLY=($(compgen -W "$("$tool" import --list 2>/dev/null)" -- "$cur")
+        COMPREPLY=($(compgen -W "$("$tool" import "${library[@]}" --list 2>/dev/null)" -- "$cur")
             $(compgen -f -- "$cur"))
         ;;
     export)
