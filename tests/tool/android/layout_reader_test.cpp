@@ -25,6 +25,8 @@ TEST(android_reader, reads_each_rule_as_each_version_does) {
         {"key 0x74 POWER\n", 9, 0, k_loads, "", 116, "POWER"},
         {"key 0164 POWER\n", 16, 0, k_loads, "", 116, "POWER"},
         {"key 0X74 POWER\n", 9, 0, k_loads, "", 116, "POWER"},
+        {"key 0x7F POWER\n", 9, 0, k_loads, "", 127, "POWER"},
+        {"key 0XaB POWER\n", 16, 0, k_loads, "", 171, "POWER"},
         {"key 116\0POWER\n\0\n"s, 15, 0, k_loads, "", 116, "POWER"},
         {"\tkey 116 POWER\r\n# comment\n  #key 1 HOME\n", 15, 0, k_loads, "", 116, "POWER"},
         {"key 116 POWER # a comment\n", 15, 0, k_loads, "", 116, "POWER"},

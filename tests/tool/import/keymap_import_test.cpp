@@ -170,7 +170,9 @@ TEST_F(keymap_import, writes_each_customer_code_by_the_receivers_rules) {
           "--protocol): the daemon does not read it",
           "b.toml:35: note: protocol nec (nec-x) skipped (1 key)",
           "import: 8 files written, 8 buttons; 6 keys"},
-         {{"customer_ir_3412.kl", "key 81 POWER\n"},
+         // A keymap that gives no name of its own is called by its file's, without ".toml".
+         {{"customer_ir_3412.kl",
+           std::string("# b (NEC customer 0x3412") + k_header + "key 81 POWER\n"},
           {"customer_ir_8000.kl", "key 81 DPAD_UP\n"},
           {"customer_ir_3085.kl", "key 81 POWER\n"},
           {"customer_ir_be41.kl", "key 81 POWER\n"},
