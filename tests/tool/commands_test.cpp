@@ -248,20 +248,11 @@ TEST_F(keymap_tool, commands_decode_and_refuse_bad_usage) {
             ASSERT_EQ(unlink(path("orvex_ir_protocol").c_str()), 0);
         }
         int before = open_descriptor_count();
-        int answers[2];
-        ASSERT_EQ(pipe(answers), 0);
-        ASSERT_EQ(write(answers[1], "q\n", 2), 2);
-        close(answers[1]);
-        int saved_input = dup(0);
-        dup2(answers[0], 0);
-        close(answers[0]);
         if (run.press) {
             write_raw_code(writer, 0x01bf4005);
         }
-        tool_run_t got = run_tool(
-            {"learn", "--force", "--no-library", "--dir", path("keylayout"), "--out", made});
-        dup2(saved_input, 0);
-        close(saved_input);
+        tool_run_t got = run_tool_answering(
+            {"learn", "--force", "--no-library", "--dir", path("keylayout"), "--out", made}, "q\n");
         EXPECT_EQ(got.err.find("; NEC, the daemon's choice: ") == std::string::npos,
                   run.driver_says)
             << got.err;

@@ -10,6 +10,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -39,6 +40,23 @@ tool_run_t run_tool(std::vector<std::string> args) {
     free(err_text);
     // The daemon's own code logged what it met; the tool reports it itself.
     take_logs();
+    return run;
+}
+
+tool_run_t run_tool_answering(std::vector<std::string> args, const std::string &answers) {
+    int pipe_fds[2];
+    if (pipe(pipe_fds) != 0 || write(pipe_fds[1], answers.data(), answers.size()) !=
+                                   static_cast<ssize_t>(answers.size())) {
+        ADD_FAILURE() << "cannot give the tool its answers";
+        return {-1, "", ""};
+    }
+    close(pipe_fds[1]);
+    int saved_input = dup(0);
+    dup2(pipe_fds[0], 0);
+    close(pipe_fds[0]);
+    tool_run_t run = run_tool(std::move(args));
+    dup2(saved_input, 0);
+    close(saved_input);
     return run;
 }
 

@@ -16,6 +16,9 @@ struct tool_run_t {
 // Runs the tool with args after its name; the daemon's log lines it caused are taken.
 tool_run_t run_tool(std::vector<std::string> args);
 
+// The same, with answers on standard input, as a pipe that ends after them.
+tool_run_t run_tool_answering(std::vector<std::string> args, const std::string &answers);
+
 std::vector<std::string> lines_of(const std::string &text);
 
 // The standard layout of the tool's fixture folders, with the usual mistakes in it, line by

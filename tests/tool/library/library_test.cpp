@@ -271,17 +271,8 @@ TEST_F(keymap_library, without_a_library_the_commands_say_where_they_looked) {
     EXPECT_EQ(imported.status, 2);
     EXPECT_EQ(imported.err, "dravoke-keymap: beelink_gs1: no such file, and " + looked + "\n");
 
-    int answers[2];
-    ASSERT_EQ(pipe(answers), 0);
-    ASSERT_EQ(write(answers[1], "q\n", 2), 2);
-    close(answers[1]);
-    int saved_input = dup(0);
-    dup2(answers[0], 0);
-    close(answers[0]);
-    tool_run_t learned =
-        run_tool({"learn", "--dir", path("keylayout"), "--out", path("keylayout")});
-    dup2(saved_input, 0);
-    close(saved_input);
+    tool_run_t learned = run_tool_answering(
+        {"learn", "--dir", path("keylayout"), "--out", path("keylayout")}, "q\n");
     EXPECT_NE(
         learned.out.find(looked + ": learning walks the names in order, as with --no-library\n"),
         std::string::npos)
