@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/paths.h"
@@ -323,6 +324,8 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
                    (arg == "--out" && command->writes_files) ||
                    (arg == "--map" && command->imports) ||
                    (arg == "--android" && command->judges_android) ||
+                   (arg == "--root" && (command->takes_dir || command->run == run_doctor ||
+                                        command->run == run_android_layout)) ||
                    (arg == "--abi" && command->chooses_abi)) {
             if (!has_value && i + 1 >= argc) {
                 return usage_error(err, command->name, arg + " needs a value");
@@ -343,6 +346,8 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
             } else if (arg == "--abi") {
                 abi = value;
                 abi_given = true;
+            } else if (arg == "--root") {
+                options.root = value;
             } else if (value == "nec" || value == "rc5") {
                 options.protocols = {value == "rc5" ? k_ir_protocol_rc5 : k_ir_protocol_nec};
             } else {
@@ -367,8 +372,23 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
     if (command->arguments != nullptr && options.args.empty()) {
         return usage_error(err, command->name, std::string("no ") + command->arguments + " given");
     }
+    if (!options.root.empty()) {
+        struct stat st;
+        bool exists = stat(options.root.c_str(), &st) == 0;
+        if (!exists || !S_ISDIR(st.st_mode)) {
+            return usage_error(err, command->name,
+                               "--root takes the box's file system as a folder: " + options.root +
+                                   ": " + (exists ? "not a folder" : strerror(errno)));
+        }
+        // The daemon's layouts are then the image's own.
+        if (!options.dir_given) {
+            options.dir =
+                options.root + (options.root.back() == '/' ? "" : "/") + "system/usr/keylayout";
+            options.dir_given = true;
+        }
+    }
     // The daemon composes every path as "%s/%s"; a trailing slash would only double it.
-    for (std::string *dir : {&options.dir, &options.out_dir}) {
+    for (std::string *dir : {&options.dir, &options.out_dir, &options.root}) {
         while (dir->size() > 1 && dir->back() == '/') {
             dir->pop_back();
         }
