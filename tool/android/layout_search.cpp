@@ -123,6 +123,7 @@ int try_layout(search_t *s, const found_t &found, android_layout_t *read, std::s
         *why = file.why;
         return -1;
     }
+    *read = android_layout_t();
     read_android_layout(file.text, s->reading, read);
     s->choice->tried.push_back({found.here, *read});
     for (const android_remark_t &remark : read->remarks) {
@@ -163,6 +164,7 @@ bool take_layout(search_t *s, const std::string &name, const std::string &why, b
         choose(s, found, read, loads < 0 ? failure : "", why, own);
         return true;
     }
+    std::string first = failure;
     std::string failed = found.shown + " fails to load (" + failure + ")";
     if (name == k_virtual_keyboard_name) {
         s->choice->refused = found.here;
@@ -175,7 +177,8 @@ bool take_layout(search_t *s, const std::string &name, const std::string &why, b
         find(s, "keylayout", fallback_name, ".kl", &fallback)) {
         loads = try_layout(s, fallback, &read, &failure);
         if (loads != 0) {
-            choose(s, fallback, read, loads < 0 ? failure : "", "in place of " + failed, true);
+            choose(s, fallback, read, loads < 0 ? failure : "",
+                   "in place of " + found.shown + ", which fails to load (" + first + ")", true);
             return true;
         }
         failed += ", and so does " + fallback.shown + " (" + failure + ")";
