@@ -39,6 +39,7 @@ import re
 import subprocess
 import sys
 
+from gen_layout_search import write_test_table
 from gen_library import LIBRARY_LICENCE, write_keymaps, write_library
 
 TABLES = os.path.dirname(os.path.abspath(__file__))
@@ -383,8 +384,9 @@ def write_layout_search(folder):
             "const unsigned k_android_idc_names_converted = 0x%x;\n" % canonical)
 
 
-# The reader's test table, beside the test.
+# The reader's test table, and the file choice's, beside their tests.
 READER_RULES_TEST = os.path.join(ROOT, "tests", "tool", "android", "reader_rules_table")
+LAYOUT_SEARCH_TEST = os.path.join(ROOT, "tests", "tool", "android", "layout_search_table")
 
 
 def main():
@@ -413,6 +415,10 @@ def main():
     }
     outputs.update(write_keymaps(args.library, library_line))
     outputs.update(write_reader_rules_test(args.versions))
+    header, table = write_test_table(facts(os.path.join(args.versions, "layout-search.tsv")), example_bytes,
+                                     c_string, first_line, rule_versions,
+                                     search_mask(args.versions, "names.other", "Every name searched is converted"))
+    outputs.update({LAYOUT_SEARCH_TEST + ".h": header, LAYOUT_SEARCH_TEST + ".cpp": table})
     for name, text in outputs.items():
         path = os.path.join(TABLES, name)
         with open(path, "w") as f:
