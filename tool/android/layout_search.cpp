@@ -348,8 +348,9 @@ void choose_layout(const box_tree_t &tree, const android_reading_t &reading, fil
     if (take_layout(&s, device, "the first " + device + ".kl in the folders searched", true)) {
         return;
     }
-    std::string why =
-        s.failed.empty() ? "no " + device + ".kl in the folders searched" : joined(s.failed);
+    std::string why = !s.failed.empty() ? joined(s.failed)
+                      : tree.bare       ? "no " + device + ".kl in " + tree.keylayout
+                                        : "no " + device + ".kl in the folders searched";
     size_t failures = s.failed.size();
     if (take_layout(&s, "Generic", why, false)) {
         return;
@@ -359,8 +360,8 @@ void choose_layout(const box_tree_t &tree, const android_reading_t &reading, fil
         choice->through_aosp = true;
         choice->shown = "Generic.kl";
         choice->why = why +
-                      ", and no folder tree here: AOSP's Generic.kl stands in (--root DIR "
-                      "reads a box's own)";
+                      "; AOSP's Generic.kl stands in for the box's, no folder tree being at "
+                      "hand here, as on the box or under --root";
         return;
     }
     std::string generic =
