@@ -242,9 +242,9 @@ void check_android(report_t *report, const layout_build_t *build, const tool_opt
         for (size_t i = 0; i < d.readings.size(); i++) {
             android_key_t got = delivered(d, i, scancode);
             const layout_choice_t &c = d.choices[i];
-            auto &alike = keys[got.label + "\n" +
-                               (got.by_kcm ? c.kcm : c.shown + "\n" + c.refused) +
-                               (got.lacking ? "\n?" : "")];
+            auto &alike =
+                keys[got.label + "\n" + (got.by_kcm ? c.kcm : c.shown + "\n" + c.refused) +
+                     (got.lacking ? "\n?" : "")];
             alike.first = got;
             alike.second |= android_reading_bit(d.readings[i].version, d.readings[i].abi);
             guessed |= got.known ? 0 : 1u << d.readings[i].version;
