@@ -143,6 +143,7 @@ const command_t k_commands[] = {
      run_watch, false, nullptr, false, false, false, false, false},
     {"doctor",
      "usage: dravoke-keymap doctor [--dir DIR] [--android N] [--abi 32|64] [--root ROOT]\n"
+     "                             [--protocol nec|rc5]\n"
      "\n"
      "Checks, in the order the daemon needs them, that the box is set up for it: /dev/uinput,\n"
      "the receiver, the protocol file, the key layouts (DIR, default %s), the daemon\n"
@@ -157,8 +158,9 @@ const command_t k_commands[] = {
      "              its own version; elsewhere every version)\n"
      "--abi 32|64   judge it on a box of that word size (on the box, its own; elsewhere both)\n"
      "--root ROOT   check only the files, of the box's file system as a folder here (a build's\n"
-     "              out/target/product/DEVICE, an unpacked image), the protocol --protocol's\n"
-     "              or NEC\n",
+     "              out/target/product/DEVICE, an unpacked image)\n"
+     "--protocol nec|rc5  with --root, the protocol the layouts are checked for (default NEC,\n"
+     "              the daemon's when the driver cannot say)\n",
      run_doctor, false, nullptr, false, false, false, true, true},
     {"import",
      "usage: dravoke-keymap import [--dir DIR] [--out DIR] [--force] [--map KEY_X=NAME]...\n"

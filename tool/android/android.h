@@ -43,7 +43,7 @@ struct android_reading_t {
 // A key layout file as one version's reader takes it on a box of one word size. Android stops
 // at its first refusal; the reader goes on, as a compiler does, to tell every line.
 struct android_layout_t {
-    int version, abi;
+    int version = 0, abi = 0;
     std::map<int, std::string> labels;  // by scancode, from its key lines
     std::map<int, int> lines;           // the line of each scancode
     // What its other lines map: by usage, scancode, or the sensor's abs code.
@@ -53,7 +53,7 @@ struct android_layout_t {
     std::map<int, int> led_usages;
     std::map<int, std::pair<int, int>> sensors;  // sensor type and data index
     std::vector<android_remark_t> remarks;
-    bool loads;  // no refusal
+    bool loads = false;  // no refusal
 };
 // The files a reading takes for the virtual keyboard.
 #include "tool/android/layout_choice.h"
