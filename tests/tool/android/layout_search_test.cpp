@@ -5,6 +5,9 @@
 
 #include <string>
 
+#include <cutils/properties.h>
+
+#include "core/paths.h"
 #include "tool/android/layout_search.h"
 #include "tool/android/layout_search_table.h"
 #include "tool/android/reader.h"
@@ -74,6 +77,59 @@ TEST(android_layout_search, takes_the_file_of_every_example_of_the_facts) {
     }
     // Not a table left empty.
     EXPECT_GT(choices, 3 * k_layout_search_row_count);
+}
+
+// Where the search looks: under --root, the folders there, the property not known; on the box,
+// its own, the property read; elsewhere the folder alone, whatever it is called.
+TEST(android_layout_search, searches_the_root_the_box_or_the_folder_alone) {
+    const struct {
+        const char *sdk;  // "" off the box
+        const char *root;
+        bool doctor;
+        const char *dir;  // "SYSTEM": the daemon's key layout folder
+        box_tree_t want;
+    } runs[] = {
+        {"",
+         "/out/dev",
+         false,
+         "/out/dev/system/usr/keylayout",
+         {false, "/out/dev", "/out/dev/system/usr/keylayout", false, ""}},
+        {"", "/", false, "SYSTEM", {false, "", "/system/usr/keylayout", true, "com.x.input"}},
+        {"", "", true, "SYSTEM", {true, "", "SYSTEM", false, ""}},
+        {"", "", false, "/tmp/kl", {true, "", "/tmp/kl", false, ""}},
+        {"34", "", false, "SYSTEM", {false, "", "SYSTEM", true, "com.x.input"}},
+        {"34", "", true, "/data/kl", {false, "", "/data/kl", true, "com.x.input"}},
+        {"34", "", false, "/data/kl", {true, "", "/data/kl", false, ""}},
+    };
+    ASSERT_EQ(property_set("input_device.config_file.apex", "com.x.input"), 0);
+    // A folder that is there stands for the daemon's.
+    std::string system_dir = testing::TempDir();
+    const char *saved = g_keylayout_dir;
+    g_keylayout_dir = system_dir.c_str();
+    for (const auto &run : runs) {
+        tool_options_t options;
+        options.on_android = run.sdk[0] != '\0';
+        options.root = run.root;
+        options.on_box = run.doctor;
+        auto system = [](const std::string &dir) {
+            return dir == "SYSTEM" ? g_keylayout_dir : dir;
+        };
+        options.dir = system(run.dir);
+        box_tree_t tree;
+        settle_box_tree(&options, &tree);
+        SCOPED_TRACE(std::string(run.sdk) + " " + run.root + " " + run.dir);
+        EXPECT_EQ(tree.bare, run.want.bare);
+        EXPECT_EQ(tree.root, run.want.root);
+        EXPECT_EQ(tree.keylayout, system(run.want.keylayout));
+        EXPECT_EQ(tree.apex_known, run.want.apex_known);
+        EXPECT_EQ(tree.apex, run.want.apex);
+        // The system's key layouts are the daemon's folder; the rest lies under the root.
+        EXPECT_EQ(tree_path(tree, "/system/usr/keylayout/Generic.kl"),
+                  system(run.want.keylayout) + "/Generic.kl");
+        EXPECT_EQ(tree_path(tree, "/vendor/usr/idc/x.idc"), tree.root + "/vendor/usr/idc/x.idc");
+    }
+    host_properties_clear();
+    g_keylayout_dir = saved;
 }
 
 }  // namespace
