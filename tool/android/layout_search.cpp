@@ -5,6 +5,7 @@
 // first, from 14 on, to orvex-ir-uinput_fallback.kl. Each is found where access() first lets
 // Android read it, and read with the version's own reader. What differs between versions is
 // data (tool/tables/): the folders and their order, and the rules by which the steps differ.
+#include <errno.h>
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -98,8 +99,7 @@ bool find(search_t *s, const std::string &kind, const std::string &name, const c
             *found = {here, box};
             return true;
         }
-        struct stat st;
-        if (lstat(here.c_str(), &st) == 0) {
+        if (errno == EACCES) {
             say(s, here, 0, true,
                 "passes over this file, which cannot be read here, if its input service cannot "
                 "read it either; judged so",
