@@ -4,6 +4,7 @@
 // its character map, read with Android's own syntax.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <utility>
@@ -77,6 +78,40 @@ std::string tree_path(const box_tree_t &tree, const std::string &box_path) {
         return tree.keylayout + box_path.substr(system.size() - 1);
     }
     return tree.root + box_path;
+}
+
+std::string resolved_box_path(const std::string &path) {
+    std::vector<std::string> parts;
+    for (size_t at = 0; at <= path.size();) {
+        size_t end = std::min(path.find('/', at), path.size());
+        std::string part = path.substr(at, end - at);
+        if (part == "..") {
+            if (!parts.empty()) {
+                parts.pop_back();
+            }
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        at = end + 1;
+    }
+    std::string text;
+    for (const std::string &part : parts) {
+        text += "/" + part;
+    }
+    return text.empty() ? "/" : text;
+}
+
+std::string idc_file_name(const std::string &value, int version) {
+    if (((k_android_idc_names_converted >> version) & 1) == 0) {
+        return value;
+    }
+    std::string name = value;
+    for (char &c : name) {
+        bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                    c == '-' || c == '_';
+        c = kept ? c : '_';
+    }
+    return name;
 }
 
 std::vector<std::string> search_prefixes(const box_tree_t &tree, int version) {

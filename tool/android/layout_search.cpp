@@ -52,29 +52,6 @@ std::string shown_name(const std::string &name) {
     return text.size() > 64 ? text.substr(0, 60) + "..." : text;
 }
 
-// A box path as the box resolves it, "." and ".." taken lexically: under a root here a ".."
-// stops at that root, as it stops at the box's "/".
-std::string resolved(const std::string &path) {
-    std::vector<std::string> parts;
-    for (size_t at = 0; at <= path.size();) {
-        size_t end = std::min(path.find('/', at), path.size());
-        std::string part = path.substr(at, end - at);
-        if (part == "..") {
-            if (!parts.empty()) {
-                parts.pop_back();
-            }
-        } else if (!part.empty() && part != ".") {
-            parts.push_back(part);
-        }
-        at = end + 1;
-    }
-    std::string text;
-    for (const std::string &part : parts) {
-        text += "/" + part;
-    }
-    return text.empty() ? "/" : text;
-}
-
 // The first path of name that Android may read, in the folders searched; false when none.
 bool find(search_t *s, const std::string &kind, const std::string &name, const char *extension,
           found_t *found) {
@@ -86,7 +63,7 @@ bool find(search_t *s, const std::string &kind, const std::string &name, const c
     } else {
         for (const std::string &prefix : s->prefixes) {
             std::string box = prefix + kind + "/" + name + extension;
-            boxes.push_back(s->tree.root.empty() ? box : resolved(box));
+            boxes.push_back(s->tree.root.empty() ? box : resolved_box_path(box));
         }
     }
     for (const std::string &box : boxes) {
@@ -187,20 +164,6 @@ bool take_layout(search_t *s, const std::string &name, const std::string &why, b
     return false;
 }
 
-// A file name from the .idc, as the version takes it: 9 converts it as the device's name.
-std::string idc_name(const search_t &s, const std::string &value) {
-    if (!follows(s, k_android_idc_names_converted)) {
-        return value;
-    }
-    std::string name = value;
-    for (char &c : name) {
-        bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                    c == '-' || c == '_';
-        c = kept ? c : '_';
-    }
-    return name;
-}
-
 // The device's .idc: its keys, empty when there is none or Android rejects it.
 idc_keys_t read_idc(search_t *s, found_t *found) {
     idc_keys_t keys;
@@ -257,7 +220,7 @@ void choose_kcm(search_t *s, const idc_keys_t &idc) {
     auto named = idc.find("keyboard.characterMap");
     std::vector<std::string> names;
     if (named != idc.end() && !named->second.first.empty()) {
-        names.push_back(idc_name(*s, named->second.first));
+        names.push_back(idc_file_name(named->second.first, s->reading.version));
     }
     names.insert(names.end(), {k_virtual_keyboard_name, "Generic", "Virtual"});
     found_t found;
@@ -300,7 +263,7 @@ void choose_layout(const box_tree_t &tree, const android_reading_t &reading, fil
         // An empty name is the search by device, which the next step makes.
         if (layout != idc.end() && !layout->second.first.empty()) {
             std::string value = layout->second.first;
-            std::string name = idc_name(s, value);
+            std::string name = idc_file_name(value, reading.version);
             if (name.find('/') != std::string::npos || name != value) {
                 std::string looks =
                     " for " + shown_name(name) + ".kl" +

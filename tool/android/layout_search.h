@@ -24,6 +24,11 @@ struct box_tree_t {
 void settle_box_tree(const tool_options_t *options, box_tree_t *tree);
 // A box path ("/vendor/usr/keylayout/x.kl") as a path here.
 std::string tree_path(const box_tree_t &tree, const std::string &box_path);
+// A box path as the box resolves it, "." and ".." taken lexically: under a root here a ".."
+// stops at that root, as it stops at the box's "/".
+std::string resolved_box_path(const std::string &path);
+// A file name from an .idc as that version looks for it: 9 converts it as the device's name.
+std::string idc_file_name(const std::string &value, int version);
 // The folders that version searches, box paths ending in '/', in order.
 std::vector<std::string> search_prefixes(const box_tree_t &tree, int version);
 
