@@ -331,6 +331,8 @@ def example_cases(row, example_bytes, converted):
                                   "kcm": None, "idc": -1})
                 continue
             conditions, result = head[0], ": ".join(head[1:])
+            if result.startswith("only "):
+                raise Unconvertible("which names are looked for, not which file is taken")
             starts_anew = not re.match(r"(property unset|without|none present)", conditions)
             case = {"files": dict(BASE), "apex": "", "layout": None, "kcm": None, "idc": -1}
             if not starts_anew:

@@ -19,13 +19,13 @@
 // Vendor_1234_Product_5678_Version_0004.kl fails
 // - keymap.load-failure 9-16: not an .idc's text: a .kl with the line 'key 116abc POWER' on 9-13,
 // or 'requires_kernel_config CONFIG_X' on a kernel without CONFIG_X (13.0.0_r16 on)
-// - fallback.search 14-16: condition: orvex-ir-uinput
+// - fallback.search 14-16: which names are looked for, not which file is taken
 // - fallback.search 14-16: another device or environment: vendor 0x1234 product 0x5678 version 4
 // whose Version file fails
 // - fallback.name 9-13: a later release of the version, or no example
 // - fallback.once 9-13: a later release of the version, or no example
 // - idc.search 9-16: another device or environment: vendor 0x1234 product 0x5678
-// - idc.search 9-16: condition: orvex-ir-uinput
+// - idc.search 9-16: which names are looked for, not which file is taken
 // - idc.when 9-16: condition: uinput device orvex-ir-uinput
 // - idc.open-error 9-11: no file Android takes: reached only if open() fails after access()
 // succeeded (e.g. the file is removed in between)
