@@ -46,7 +46,7 @@ _dravoke_keymap() {
             print v; next } { print }')" -- "$cur"))
         return
         ;;
-    --dir | --out)
+    --dir | --out | --root)
         compopt -o filenames
         COMPREPLY=($(compgen -d -- "$cur"))
         return

@@ -20,12 +20,12 @@ echo "fuzz: built in $((SECONDS - start)) s"
 
 # target and the longest input worth trying: a layout line fits its 1023-character buffer, a
 # datagram (after its sender's 4-byte port) is cut at 1023 bytes, an inotify read takes 512
-# bytes; Android's reader of a whole layout has no line limit; a keymap of twice the library's
-# largest, a learning session of some hundred steps, a compressed configuration of a few KiB, a
-# few keymaps of the library's copy.
+# bytes; Android's reader of a whole layout has no line limit, nor has that of an .idc; a keymap
+# of twice the library's largest, a learning session of some hundred steps, a compressed
+# configuration of a few KiB, a few keymaps of the library's copy.
 targets=("key_layout_line 1100" "key_layout_file 8192" "uevent_datagram 2052" "inotify_walk 600"
-    "android_layout 8192" "keytable_plain 8192" "keytable_toml 8192" "learn_session 2048"
-    "config_gz 4096" "library_copy 8192")
+    "android_layout 8192" "device_files 4096" "keytable_plain 8192" "keytable_toml 8192"
+    "learn_session 2048" "config_gz 4096" "library_copy 8192")
 total=0
 for entry in "${targets[@]}"; do
     read -r target max_len <<<"$entry"

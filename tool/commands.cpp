@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/paths.h"
@@ -52,8 +53,10 @@ const char k_usage[] =
     "%-23s  the key layouts: orvex-ir.kl, the standard remote's;\n"
     "                         customer_ir_XXXX.kl (NEC) and customer_rc5_ir_XX.kl (RC5), one a\n"
     "                         customer remote; orvex-ir-uinput.kl, Android's for the virtual\n"
-    "                         keyboard, which doctor also looks for in /product, /system_ext,\n"
-    "                         /odm and /vendor\n"
+    "                         keyboard, which on the box or under --root is looked for as each\n"
+    "                         Android version looks for it: its .idc, then /product, /system_ext\n"
+    "                         (12 on), /odm, /vendor, an APEX folder (13 on), /system and\n"
+    "                         /data/system/devices, then Generic.kl and Virtual.kl\n"
     "%-23s  the protocol the receiver's driver decodes: 0 NEC, 1 RC5\n"
     "%-23s  the receiver: the input device named %s (watch, learn, doctor)\n"
     "%-23s  where the daemon makes its virtual keyboard, %s (doctor)\n"
@@ -92,32 +95,38 @@ int run_learn_command(const tool_options_t *options, FILE *out, FILE *err) {
 const command_t k_commands[] = {
     {"check",
      "usage: dravoke-keymap check [--werror] [--protocol nec|rc5] [--android N] [--abi 32|64]\n"
-     "                            [DIR]\n"
+     "                            [--root ROOT] [DIR]\n"
      "\n"
      "Reads the key layout folder DIR as the daemon does at start, and reports every file,\n"
      "line and button that will not work as written, as path:line: warning|error: text,\n"
      "and every line the daemon passes over but blank lines and comments (Android's own\n"
      "axis, led, sensor and requires_kernel_config lines as notes). Then what Android makes\n"
-     "of the keys: each line at which it refuses orvex-ir.kl or the virtual keyboard's\n"
-     "orvex-ir-uinput.kl, and each standard key that a customer button reaches and Android\n"
-     "delivers as another, through that file or Generic.kl.\n"
+     "of the keys: the layout each version takes for the virtual keyboard and why (its .idc,\n"
+     "orvex-ir-uinput.kl in the folders that version searches, orvex-ir-uinput_fallback.kl,\n"
+     "Generic.kl, Virtual.kl), each line at which it refuses orvex-ir.kl or a layout it tried,\n"
+     "and each standard key that a customer button reaches and Android delivers as another,\n"
+     "through that layout or a map key line of the character map.\n"
      "Ends with a summary. Exit status: 0 clean, 1 errors, 2 bad usage.\n"
-     "DIR defaults to %s.\n"
+     "DIR defaults to %s (under --root, ROOT's). Off the box without --root\n"
+     "only DIR is searched, and AOSP's Generic.kl stands in for the box's.\n"
      "\n"
      "--werror             count warnings as errors\n"
      "--protocol nec|rc5   the protocol to check for (default: the driver's, or both)\n"
      "--android N          judge Android N's reading of the layouts (9 to 16, 12L as 12; on the\n"
      "                     box, its own version; elsewhere every version)\n"
      "--abi 32|64          judge it on a box of that word size, the width of its userspace's\n"
-     "                     long (on the box, its own; elsewhere both)\n",
+     "                     long (on the box, its own; elsewhere both)\n"
+     "--root ROOT          the box's file system as a folder here (a build's\n"
+     "                     out/target/product/DEVICE, an unpacked image): every path Android\n"
+     "                     reads is taken under ROOT\n",
      check_command, true, nullptr, true, false, false, true, true, false},
     {"show",
-     "usage: dravoke-keymap show [--protocol nec|rc5] [DIR]\n"
+     "usage: dravoke-keymap show [--protocol nec|rc5] [--root ROOT] [DIR]\n"
      "\n"
      "Prints each customer table the daemon builds from DIR, in its order: the customer code\n"
      "and file, then one line per translated button: command (decimal, hex) -> standard\n"
      "scancode, its name in orvex-ir.kl, and its Linux key name. DIR defaults to\n"
-     "%s.\n",
+     "%s, under ROOT with --root ROOT (a box's file system as a folder here).\n",
      show_command, true, nullptr, false, false, false, false, false, false},
     {"decode",
      "usage: dravoke-keymap decode [--dir DIR] [--protocol nec|rc5] RAW...\n"
@@ -137,20 +146,25 @@ const command_t k_commands[] = {
      "DIR (default %s).\n",
      run_watch, false, nullptr, false, false, false, false, false, false},
     {"doctor",
-     "usage: dravoke-keymap doctor [--dir DIR] [--android N] [--abi 32|64]\n"
+     "usage: dravoke-keymap doctor [--dir DIR] [--android N] [--abi 32|64] [--root ROOT]\n"
+     "                             [--protocol nec|rc5]\n"
      "\n"
      "Checks, in the order the daemon needs them, that the box is set up for it: /dev/uinput,\n"
      "the receiver, the protocol file, the key layouts (DIR, default %s), the daemon\n"
      "itself, what Android delivers for the standard keys through the virtual keyboard's\n"
-     "layout (the first orvex-ir-uinput.kl of Android's key layout folders, or Generic.kl),\n"
-     "and SELinux denials. One line each: ok, warn or FAIL, with what to do. Changes nothing;\n"
+     "layout (as each version chooses it: its .idc, orvex-ir-uinput.kl, Generic.kl), and\n"
+     "SELinux denials. One line each: ok, warn or FAIL, with what to do. Changes nothing;\n"
      "run it as root to see all. Android's reading is judged for the box's own version and\n"
      "word size (--android N and --abi 32|64 elsewhere).\n"
      "Exit status: 0 when nothing FAILs, 1 otherwise.\n"
      "\n"
      "--android N   judge Android N's reading of the layouts (9 to 16, 12L as 12; on the box,\n"
      "              its own version; elsewhere every version)\n"
-     "--abi 32|64   judge it on a box of that word size (on the box, its own; elsewhere both)\n",
+     "--abi 32|64   judge it on a box of that word size (on the box, its own; elsewhere both)\n"
+     "--root ROOT   check only the files, of the box's file system as a folder here (a build's\n"
+     "              out/target/product/DEVICE, an unpacked image)\n"
+     "--protocol nec|rc5  with --root, the protocol the layouts are checked for (default NEC,\n"
+     "              the daemon's when the driver cannot say)\n",
      run_doctor, false, nullptr, false, false, false, true, true, false},
     {"import",
      "usage: dravoke-keymap import [--dir DIR] [--out DIR] [--force] [--map KEY_X=NAME]...\n"
@@ -208,13 +222,14 @@ const command_t k_commands[] = {
      run_learn_command, false, nullptr, false, true, false, true, false, true},
     {"android-layout",
      "usage: dravoke-keymap android-layout [--dir DIR] [--out DIR] [--force] [--android N]\n"
-     "                                     [--abi 32|64]\n"
+     "                                     [--abi 32|64] [--root ROOT]\n"
      "\n"
      "Writes orvex-ir-uinput.kl, Android's key layout for the virtual keyboard, with a line\n"
      "'key S NAME' for each standard scancode S of DIR's orvex-ir.kl (default\n"
      "%s) whose NAME is an Android key label: Android then delivers each as\n"
      "the standard layout names it. Names each line it cannot write. The file is written whole\n"
-     "or not at all; written beside the standard layout, check's diagnostics follow.\n"
+     "or not at all; written beside the standard layout, check's diagnostics follow. Where\n"
+     "an .idc or an earlier folder makes a version take another file, it says so.\n"
      "Exit status: 0 file written, 1 nothing written, 2 bad usage.\n"
      "\n"
      "--out DIR    where to write (default: DIR of --dir when given, else the current one)\n"
@@ -222,7 +237,10 @@ const command_t k_commands[] = {
      "--android N  write only labels that Android N's reader takes (9 to 16, 12L as 12; on the\n"
      "             box, its own version; elsewhere only labels that every version takes)\n"
      "--abi 32|64  the word size of the box that check's diagnostics of the file judge (on the\n"
-     "             box, its own; elsewhere both)\n",
+     "             box, its own; elsewhere both)\n"
+     "--root ROOT  the box's file system as a folder here: DIR is ROOT's\n"
+     "             /system/usr/keylayout, which every version searches, and the file is\n"
+     "             written there\n",
      run_android_layout, false, nullptr, false, true, false, true, true, false},
     {"export",
      "usage: dravoke-keymap export [--dir DIR] [--out DIR] [--force] FILE.kl...\n"
@@ -334,6 +352,8 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
                    (arg == "--map" && command->imports) ||
                    (arg == "--library" && command->reads_library) ||
                    (arg == "--android" && command->judges_android) ||
+                   (arg == "--root" && (command->takes_dir || command->run == run_doctor ||
+                                        command->run == run_android_layout)) ||
                    (arg == "--abi" && command->chooses_abi)) {
             if (!has_value && i + 1 >= argc) {
                 return usage_error(err, command->name, arg + " needs a value");
@@ -356,6 +376,8 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
             } else if (arg == "--abi") {
                 abi = value;
                 abi_given = true;
+            } else if (arg == "--root") {
+                options.root = value;
             } else if (value == "nec" || value == "rc5") {
                 options.protocols = {value == "rc5" ? k_ir_protocol_rc5 : k_ir_protocol_nec};
             } else {
@@ -379,8 +401,23 @@ int run_keymap_tool(int argc, char **argv, FILE *out, FILE *err) {
     if (!list && command->arguments != nullptr && options.args.empty()) {
         return usage_error(err, command->name, std::string("no ") + command->arguments + " given");
     }
+    if (!options.root.empty()) {
+        struct stat st;
+        bool exists = stat(options.root.c_str(), &st) == 0;
+        if (!exists || !S_ISDIR(st.st_mode)) {
+            return usage_error(err, command->name,
+                               "--root takes the box's file system as a folder: " + options.root +
+                                   ": " + (exists ? "not a folder" : strerror(errno)));
+        }
+        // The daemon's layouts are then the image's own.
+        if (!options.dir_given) {
+            options.dir =
+                options.root + (options.root.back() == '/' ? "" : "/") + "system/usr/keylayout";
+            options.dir_given = true;
+        }
+    }
     // The daemon composes every path as "%s/%s"; a trailing slash would only double it.
-    for (std::string *dir : {&options.dir, &options.out_dir}) {
+    for (std::string *dir : {&options.dir, &options.out_dir, &options.root}) {
         while (dir->size() > 1 && dir->back() == '/') {
             dir->pop_back();
         }

@@ -39,4 +39,7 @@ struct tool_options_t {
     int abi = 0;
     std::string abi_origin;
     bool on_android = false;  // the tool runs on an Android box (ro.build.version.sdk is set)
+    // --root: the box's file system as a folder here (a build's product folder, an unpacked
+    // image), under which every path Android reads is taken; "" when not given.
+    std::string root;
 };

@@ -181,11 +181,9 @@ void run_doctor_states() {
              },
              [&] { write_layouts(layouts); },
              "warn  Android: Android 9 to 16, without --android; 32- and 64-bit boxes, without "
-             "--abi: no "
-             "orvex-ir-uinput.kl in "
-             "/product/usr/keylayout, "
-             "/system_ext/usr/keylayout, /odm/usr/keylayout, /vendor/usr/keylayout or "
-             "/system/usr/keylayout: the virtual keyboard's keys map through Generic.kl; of the 8 "
+             "--abi: the virtual keyboard's keys map through Generic.kl (no orvex-ir-uinput.kl in "
+             "/system/usr/keylayout; AOSP's Generic.kl stands in for the box's, no folder tree "
+             "being at hand here, as on the box or under --root); of the 8 "
              "standard keys that customer buttons reach, Android delivers 1 as another key: HOME "
              "(102) as MOVE_HOME; 'dravoke-keymap android-layout' writes orvex-ir-uinput.kl from "
              "orvex-ir.kl"},

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "tool/android/android.h"
+#include "tool/android/reader.h"
 #include "tool/tables/tables.h"
 
 namespace {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "tool/android/android.h"
+#include "tool/android/reader.h"
 #include "tool/files/files.h"
 #include "tool/tables/tables.h"
 

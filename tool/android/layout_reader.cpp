@@ -14,6 +14,7 @@
 
 #include "tool/android/android.h"
 #include "tool/android/box_number.h"
+#include "tool/android/reader.h"
 #include "tool/android/reader_words.h"
 #include "tool/keys/keys.h"
 #include "tool/print.h"

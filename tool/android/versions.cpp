@@ -10,6 +10,7 @@
 #include <cutils/properties.h>
 
 #include "tool/android/android.h"
+#include "tool/android/reader.h"
 #include "tool/files/files.h"
 #include "tool/tables/tables.h"
 

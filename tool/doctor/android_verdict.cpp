@@ -19,7 +19,7 @@ namespace {
 // One reading's verdict: 0 ok, 1 warn, 2 FAIL, and its text; *guessed: it rests on a Generic.kl
 // not known here.
 int judge_reading(const layout_build_t *build, const delivery_t &d, size_t reading,
-                  const std::string &dir, std::string *text, bool *guessed) {
+                  std::string *text, bool *guessed) {
     std::string wrong;
     int wrong_count = 0;
     *guessed = false;
@@ -40,29 +40,18 @@ int judge_reading(const layout_build_t *build, const delivery_t &d, size_t readi
                                 (wrong_count == 1 ? " as another key: " : " as other keys: ") +
                                 wrong + "; 'dravoke-keymap android-layout' writes " +
                                 keyboard_layout_file() + " from " + k_standard_layout_file);
-    const android_layout_t *read = d.reads.empty() ? nullptr : &d.reads[reading];
-    if (read != nullptr && !read->loads) {
-        for (const android_remark_t &remark : read->remarks) {
-            if (remark.verdict == k_android_refuses) {
-                *text = d.layout + ":" + std::to_string(remark.line) + ": " + remark.why +
-                        ": Android refuses this file and uses Generic.kl for every key of the "
-                        "device; " +
-                        verdict;
-                return 2;
-            }
-        }
+    const layout_choice_t &c = d.choices[reading];
+    std::string used = c.through_aosp ? "Generic.kl" : c.shown;
+    if (!c.refusal.empty()) {
+        *text = c.refusal + ": Android refuses this file and " +
+                (used.empty() ? "maps none of the device's keys"
+                              : "uses " + used + " for every key of the device") +
+                "; " + verdict;
+        return 2;
     }
-    std::string dirs;
-    for (const char *folder : k_box_keylayout_dirs) {
-        dirs += folder + std::string(folder == k_box_keylayout_dirs[k_box_keylayout_dir_count - 1]
-                                         ? " or "
-                                         : ", ");
-    }
-    std::string through = "the virtual keyboard's keys map through ";
-    *text = (d.layout.empty() ? "no " + keyboard_layout_file() + " in " + dirs + dir + ": " +
-                                    through + "Generic.kl"
-                              : through + d.layout) +
-            "; " + verdict;
+    *text = (used.empty() ? "no layout maps the virtual keyboard's keys"
+                          : "the virtual keyboard's keys map through " + used) +
+            " (" + c.why + "); " + verdict;
     return wrong_count == 0 ? 0 : 1;
 }
 
@@ -82,10 +71,14 @@ int judge_android_delivery(const tool_options_t *options, int32_t protocol, std:
         return 1;
     }
     delivery_t d;
-    work_out_delivery(build.get(), find_keyboard_layout(options->dir, true), options, &d);
-    if (!d.unreadable.empty()) {
-        *text = d.layout + " cannot be read here (" + d.unreadable + "): run as root";
-        return 1;
+    tool_options_t box = *options;
+    box.on_box = true;
+    work_out_delivery(build.get(), &box, &d);
+    for (const layout_choice_t &c : d.choices) {
+        if (!c.unreadable.empty()) {
+            *text = c.path + " cannot be read here (" + c.unreadable + "): run as root";
+            return 1;
+        }
     }
     if (d.reached.empty()) {
         // The key layouts' line says why; no key reaches Android to be judged.
@@ -99,7 +92,7 @@ int judge_android_delivery(const tool_options_t *options, int32_t protocol, std:
     for (size_t i = 0; i < d.readings.size(); i++) {
         std::string one;
         bool guess;
-        int verdict = judge_reading(build.get(), d, i, options->dir, &one, &guess);
+        int verdict = judge_reading(build.get(), d, i, &one, &guess);
         guessed |= guess ? 1u << d.readings[i].version : 0;
         worst = verdict > worst ? verdict : worst;
         auto same = std::find_if(

@@ -3,9 +3,12 @@
 // Android delivers each standard scancode as the key the standard layout names.
 #include <errno.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <map>
 #include <memory>
+#include <string>
 
 #include "core/paths.h"
 #include "tool/android/android.h"
@@ -16,6 +19,41 @@
 #include "tool/layouts/layouts.h"
 #include "tool/options.h"
 #include "tool/print.h"
+
+namespace {
+
+bool same_file(const std::string &a, const std::string &b) {
+    struct stat sa;
+    struct stat sb;
+    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+// Where the file was written among the box's folders (--root's, or the box's own): each version
+// that takes another for the virtual keyboard, as an .idc or an earlier folder makes it.
+void say_others(const layout_build_t *build, const tool_options_t *options,
+                const std::string &out_dir, const std::string &path, FILE *out) {
+    tool_options_t where = *options;
+    where.dir = out_dir;
+    delivery_t d;
+    work_out_delivery(build, &where, &d);
+    std::map<std::string, android_readings_t> others;
+    for (size_t i = 0; d.tree && i < d.choices.size(); i++) {
+        const layout_choice_t &c = d.choices[i];
+        if (!same_file(c.path, path)) {
+            others[(c.shown.empty() ? "no layout" : c.shown) + " (" + c.why + ")"] |=
+                android_reading_bit(d.readings[i].version, d.readings[i].abi);
+        }
+    }
+    for (const auto &other : others) {
+        tool_print(out, "%s: warning: %s %s %s for the virtual keyboard instead\n", path.c_str(),
+                   android_readings_text(other.second, d.both).c_str(),
+                   android_readings_verb(other.second, d.both, "take").c_str(),
+                   other.first.c_str());
+    }
+}
+
+}  // namespace
 
 int run_android_layout(const tool_options_t *options, FILE *out, FILE *err) {
     auto build = std::make_unique<layout_build_t>();
@@ -89,6 +127,7 @@ int run_android_layout(const tool_options_t *options, FILE *out, FILE *err) {
         // Beside the layouts it serves: what Android now delivers for every customer button.
         run_check(options, out, nullptr);
     }
+    say_others(build.get(), options, out_dir, path, out);
     std::string install =
         same_folder(out_dir, g_keylayout_dir)
             ? ""

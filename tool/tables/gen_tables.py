@@ -14,6 +14,11 @@
   readers differ; tests/tool/android/reader_rules_table.h and .cpp from those rules with an
   example each, for the reader's test; generic_kl.cpp from Generic.kl as the versions there
   ship it;
+- android_layout_search.cpp from the facts of how each version chooses a device's files
+  (layout-search.tsv): the folders it searches, in order, and the versions of each rule by
+  which the choices differ; tests/tool/android/layout_search_table.h and .cpp from the rows'
+  examples, each turned into a folder tree and the file Android takes there, for the test of
+  the tool's choice;
 - remote_key_labels.cpp from the TSV of the Android labels of keys whose meaning on a
   remote differs from a keyboard's (the kernel's standard for IR keymaps);
 The tables are checked in, so that a build needs none of these sources. The Linux keymap
@@ -24,6 +29,8 @@ import os
 import re
 import subprocess
 import sys
+
+from gen_layout_search import write_test_table
 
 TABLES = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(TABLES, "..", ".."))
@@ -305,8 +312,71 @@ def write_generic_kl(folder):
             "const int k_generic_kl_count = sizeof(k_generic_kl) / sizeof(k_generic_kl[0]);\n")
 
 
-# The reader's test table, beside the test.
+# A folder of the search as the facts write it: a box path, the environment's, or the APEX folder
+# a system property names.
+SEARCH_PREFIX = re.compile(r"/apex/[^/ ]+/etc/usr/|\$ANDROID_ROOT/usr/|\$ANDROID_DATA/system/devices/"
+                           r"|/[a-z_]+/usr/")
+
+
+def search_rows(folder, rule):
+    return [r for r in facts(os.path.join(folder, "layout-search.tsv")) if r["rule"] == rule]
+
+
+def search_mask(folder, rule, start):
+    """The versions of the rows of a rule whose behaviour begins with start."""
+    mask = 0
+    for r in search_rows(folder, rule):
+        mask |= rule_versions(r["versions"]) if r["behaviour"].startswith(start) else 0
+    assert mask, (rule, start)
+    return mask
+
+
+def search_folders(folder):
+    """Each group of versions with its folders in search order, as box paths: the environment's
+    prefixes as init sets them on a device."""
+    env = dict(re.findall(r"(ANDROID_\w+)=(/\w+)", search_rows(folder, "dirs.env-device")[0]["behaviour"]))
+    groups = []
+    for r in search_rows(folder, "dirs.order"):
+        prefixes = []
+        for m in SEARCH_PREFIX.finditer(r["behaviour"]):
+            p = re.sub(r"\$(ANDROID_\w+)", lambda e: env[e.group(1)], m.group(0))
+            if p not in prefixes:
+                prefixes.append(p)
+        groups.append((rule_versions(r["versions"]), prefixes))
+    return groups
+
+
+def write_layout_search(folder):
+    groups = search_folders(folder)
+    assert sum(m for m, _ in groups) == rule_versions("9-16"), groups
+    prop = re.search(r"system property ([\w.]+)", search_rows(folder, "dirs.order")[-1]["behaviour"])
+    fallback = search_mask(folder, "fallback.search", "When a found layout fails")
+    # A _fallback follows every failing layout alike: one found by name, Generic's, Virtual's.
+    assert search_mask(folder, "keymap.load-fails", "A found layout that fails to load is replaced") == fallback
+    assert search_mask(folder, "keymap.generic-fails", "When steps (1) and (2) loaded no layout and Generic.kl is found") == fallback
+    canonical = search_mask(folder, "names.other", "Every name searched is converted")
+    rows = "".join('    {0x%x, {%s, nullptr}},\n' % (mask, ", ".join('"%s"' % p for p in prefixes))
+                   for mask, prefixes in groups)
+    return (first_line("../shared/keys/android-versions/layout-search.tsv") +
+            '#include "tool/tables/tables.h"\n\n'
+            "// The folders each group of versions searches for a device's .idc, .kl and .kcm, in\n"
+            "// order (bit v: Android v); \"<value>\" stands for the system property's value, and\n"
+            "// that folder is searched only while the property is set.\n"
+            "const android_search_folders_t k_android_search_folders[] = {\n" + rows + "};\n"
+            "const int k_android_search_folder_count =\n"
+            "    sizeof(k_android_search_folders) / sizeof(k_android_search_folders[0]);\n"
+            'const char k_android_apex_property[] = "%s";\n\n' % prop.group(1) +
+            "// A layout found that fails to load is replaced by the device's _fallback layout when\n"
+            "// that one loads.\n"
+            "const unsigned k_android_layout_fallback = 0x%x;\n" % fallback +
+            "// The .idc's keyboard.layout and keyboard.characterMap are converted as the device's\n"
+            "// name is; the others append them as written.\n"
+            "const unsigned k_android_idc_names_converted = 0x%x;\n" % canonical)
+
+
+# The reader's test table, and the file choice's, beside their tests.
 READER_RULES_TEST = os.path.join(ROOT, "tests", "tool", "android", "reader_rules_table")
+LAYOUT_SEARCH_TEST = os.path.join(ROOT, "tests", "tool", "android", "layout_search_table")
 
 
 def main():
@@ -324,12 +394,17 @@ def main():
             args.labels, "k_android_labels", "Linux key code -> the label Android's generic key layout gives it"),
         "android_reader_facts.cpp": write_android_versions(args.versions),
         "generic_kl.cpp": write_generic_kl(args.versions),
+        "android_layout_search.cpp": write_layout_search(args.versions),
         "remote_key_labels.cpp": write_labels(
             args.meanings, "k_remote_labels",
             "Linux key code -> the Android label of the key's meaning on a remote, where the generic\n"
             "// layout gives a keyboard's meaning or none"),
     }
     outputs.update(write_reader_rules_test(args.versions))
+    header, table = write_test_table(facts(os.path.join(args.versions, "layout-search.tsv")), example_bytes,
+                                     c_string, first_line, rule_versions,
+                                     search_mask(args.versions, "names.other", "Every name searched is converted"))
+    outputs.update({LAYOUT_SEARCH_TEST + ".h": header, LAYOUT_SEARCH_TEST + ".cpp": table})
     for name, text in outputs.items():
         path = os.path.join(TABLES, name)
         with open(path, "w") as f:

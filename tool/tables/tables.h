@@ -66,6 +66,20 @@ struct generic_kl_key_t {
 };
 extern const generic_kl_key_t k_generic_kl[];  // sorted by scancode
 extern const int k_generic_kl_count;
+// The folders each group of versions (bit v: Android v) searches for a device's files, in
+// order, as box paths ending in '/', up to a null; "<value>" stands for the value of the
+// system property k_android_apex_property, and that folder counts only while it is set.
+struct android_search_folders_t {
+    unsigned versions;
+    const char *prefixes[8];
+};
+extern const android_search_folders_t k_android_search_folders[];
+extern const int k_android_search_folder_count;
+extern const char k_android_apex_property[];
+// The versions that replace a layout that fails to load by the device's _fallback layout, and
+// those that convert an .idc's file names as they convert the device's name.
+extern const unsigned k_android_layout_fallback;
+extern const unsigned k_android_idc_names_converted;
 // The labels of keys whose meaning on a remote is not a keyboard's (KEY_HOME: HOME, not
 // MOVE_HOME), from the kernel's standard for IR keymaps.
 extern const android_label_t k_remote_labels[];  // sorted by code

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "tool/android/android.h"
+#include "tool/android/reader.h"
 
 namespace {
 

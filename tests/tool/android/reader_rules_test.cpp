@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tool/android/android.h"
+#include "tool/android/reader.h"
 #include "tool/android/reader_rules_table.h"
 
 namespace {

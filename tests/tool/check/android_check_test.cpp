@@ -11,6 +11,7 @@
 
 #include "support/daemon_fixture.h"
 #include "tool/android/android.h"
+#include "tool/android/reader.h"
 #include "tool/tool_run.h"
 
 namespace {
