@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 // The Linux keymap library as the tool finds and reads it at run time: the copy installed with
 // it, ir-keytable's folders, --library, and what is left out of them.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,28 +24,20 @@ std::vector<std::string> names_of(const std::vector<library_keymap_t> &keymaps) 
     return names;
 }
 
-std::string joined(const std::vector<std::string> &lines) {
+// Every field of every keymap, a line each, so that two libraries compare as text.
+std::string text_of(const std::vector<library_keymap_t> &keymaps) {
     std::string text;
-    for (const std::string &line : lines) {
-        text += line + "\n";
-    }
-    return text;
-}
-
-bool same_keymap(const library_keymap_t &a, const library_keymap_t &b) {
-    bool same = a.name == b.name && a.file == b.file && a.table.name == b.table.name &&
-                a.table.protocols.size() == b.table.protocols.size();
-    for (size_t p = 0; same && p < a.table.protocols.size(); p++) {
-        const keytable_protocol_t &x = a.table.protocols[p];
-        const keytable_protocol_t &y = b.table.protocols[p];
-        same = x.protocol == y.protocol && x.variant == y.variant && x.line == y.line &&
-               x.entries.size() == y.entries.size();
-        for (size_t e = 0; same && e < x.entries.size(); e++) {
-            same = x.entries[e].scancode == y.entries[e].scancode &&
-                   x.entries[e].key == y.entries[e].key && x.entries[e].line == y.entries[e].line;
+    for (const library_keymap_t &k : keymaps) {
+        text += k.name + " " + k.file + " " + k.table.name + "\n";
+        for (const keytable_protocol_t &p : k.table.protocols) {
+            text += p.protocol + " " + p.variant + " " + std::to_string(p.line) + "\n";
+            for (const keytable_entry_t &e : p.entries) {
+                text +=
+                    std::to_string(e.line) + " " + std::to_string(e.scancode) + " " + e.key + "\n";
+            }
         }
     }
-    return same;
+    return text;
 }
 
 const char k_head[] = "# a comment\nformat dravoke-keymaps 1\n";
@@ -67,27 +58,18 @@ TEST_F(keymap_library, the_copy_keeps_each_whole_keymap_and_names_each_left_out)
         {std::string(k_head) + k_first + k_second,
          {"one"},
          "c:9: error: cut short: no \"end\" line; two.toml left out"},
-        {std::string(k_head) +
-             "keymap one.toml One Remote\nprotocol 2 2 nec necx\n7 0x7f8051 KEY_POWER\n" +
+        {std::string(k_head) + "keymap one.toml One\nprotocol 2 2 nec\n7 0x8051 KEY_POWER\n" +
              k_second + "end\n",
          {"two"},
          "c:6: error: 1 more keys were due for its last protocol; one.toml left out"},
         {std::string(k_head) + k_first + "9 0x7f8040 KEY_MENU\n" + k_second + "end\n",
          {"two"},
-         "c:7: error: expected \"protocol LINE KEYS PROTOCOL [VARIANT]\" or \"keymap FILE "
-         "NAME\"; one.toml left out"},
-        {std::string(k_head) + k_first + "keymap two.toml two\n6 0x1e3b KEY_\xc3\xa9\nend\n",
-         {"one"},
-         "c:8: error: expected \"protocol LINE KEYS PROTOCOL [VARIANT]\" or \"keymap FILE "
-         "NAME\"; two.toml left out"},
+         "c:7: error: expected \"protocol LINE KEYS PROTOCOL [VARIANT]\" or \"keymap FILE NAME\"; "
+         "one.toml left out"},
         {std::string(k_head) + k_first +
              "keymap two.toml two\nprotocol 1 1 rc5\n6 0x1e3b KEY_\xff\nend\n",
          {"one"},
          "c:9: error: expected \"LINE SCANCODE KEY\"; two.toml left out"},
-        {std::string(k_head) + k_first +
-             "keymap two.toml two\nprotocol 1 1 rc5\n6 1e3b KEY_HOME\nend\n",
-         {"one"},
-         "c:9: error: expected \"LINE SCANCODE KEY\""},
         {std::string(k_head) + k_first +
              "keymap two.toml two\nprotocol 1 1 rc5\n6 0x1ffffffff KEY_HOME\nend\n",
          {"one"},
@@ -95,12 +77,6 @@ TEST_F(keymap_library, the_copy_keeps_each_whole_keymap_and_names_each_left_out)
         {std::string(k_head) + "keymap empty.toml empty\n" + k_second + "end\n",
          {"two"},
          "c:4: error: a keymap without a protocol line; empty.toml left out"},
-        {std::string(k_head) + k_first + "keymap two.toml\n" + "end\n",
-         {"one"},
-         "c:7: error: expected \"keymap FILE NAME\""},
-        {std::string(k_head) + k_first + "keymap two.toml two\nprotocol 1 x rc5\nend\n",
-         {"one"},
-         "c:8: error: expected \"protocol LINE KEYS PROTOCOL [VARIANT]\""},
         {"[[protocols]]\nname = \"one\"\n",
          {},
          "c:1: error: not a copy of the Linux keymap library"},
@@ -115,28 +91,16 @@ TEST_F(keymap_library, the_copy_keeps_each_whole_keymap_and_names_each_left_out)
         std::vector<std::string> problems;
         parse_library_copy(row.text, "c", true, &keymaps, &problems);
         EXPECT_EQ(names_of(keymaps), row.kept);
-        EXPECT_EQ(problems.size(), row.problem.empty() ? 0u : 1u) << joined(problems);
-        if (!row.problem.empty() && !problems.empty()) {
-            EXPECT_EQ(problems[0].compare(0, row.problem.size(), row.problem), 0) << problems[0];
-        }
-        // Without keys, the same keymaps are kept and the same problems told.
-        std::vector<library_keymap_t> headers;
-        std::vector<std::string> told;
-        parse_library_copy(row.text, "c", false, &headers, &told);
-        EXPECT_EQ(names_of(headers), row.kept);
-        EXPECT_EQ(told, problems);
+        ASSERT_EQ(problems.size(), row.problem.empty() ? 0u : 1u);
+        EXPECT_TRUE(row.problem.empty() ||
+                    problems[0].compare(0, row.problem.size(), row.problem) == 0)
+            << problems[0];
     }
     std::vector<library_keymap_t> keymaps;
     std::vector<std::string> problems;
     parse_library_copy(std::string(k_head) + k_first + "end\n", "c", true, &keymaps, &problems);
-    ASSERT_EQ(keymaps.size(), 1u);
-    EXPECT_EQ(keymaps[0].file, "one.toml");
-    EXPECT_EQ(keymaps[0].table.name, "One Remote");
-    const keytable_protocol_t &nec = keymaps[0].table.protocols.at(0);
-    EXPECT_EQ(nec.protocol + " " + nec.variant + " " + std::to_string(nec.line), "nec necx 2");
-    ASSERT_EQ(nec.entries.size(), 2u);
-    EXPECT_EQ(nec.entries[1].scancode, 0x7f804du);
-    EXPECT_EQ(nec.entries[1].key + " " + std::to_string(nec.entries[1].line), "KEY_MUTE 8");
+    EXPECT_EQ(text_of(keymaps),
+              "one one.toml One Remote\nnec necx 2\n7 8355921 KEY_POWER\n8 8355917 KEY_MUTE\n");
 }
 
 // The copy installed with the tool holds, keymap by keymap, what the tool reads from
@@ -159,12 +123,8 @@ TEST_F(keymap_library, the_copy_holds_what_ir_keytable_gives) {
     }
     EXPECT_EQ(from_folder.problems, std::vector<std::string>());
     EXPECT_EQ(from_copy.problems, std::vector<std::string>());
-    ASSERT_EQ(names_of(from_copy.keymaps), names_of(from_folder.keymaps))
+    EXPECT_EQ(text_of(from_copy.keymaps), text_of(from_folder.keymaps))
         << "refresh the copy: python3 third_party/rc_keymaps/refresh.py";
-    for (size_t k = 0; k < from_copy.keymaps.size(); k++) {
-        EXPECT_TRUE(same_keymap(from_copy.keymaps[k], from_folder.keymaps[k]))
-            << from_copy.keymaps[k].file << ": refresh the copy";
-    }
     printf("the copy holds the %zu keymaps of %s as the tool reads them\n",
            from_copy.keymaps.size(), folder.c_str());
 }
