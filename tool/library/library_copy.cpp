@@ -59,27 +59,16 @@ struct digit_values_t {
 };
 const digit_values_t k_digits;
 
-// The next word as a number of at most 9 decimal digits, or "0x" and at most 8 hexadecimal
-// ones (the copy's line numbers and scancodes), of at most max; false for anything else, an
-// empty word among them.
-bool next_number(cursor_t *c, bool hex, uint32_t max, uint32_t *value) {
+// The next word as a number of at most 9 decimal digits (the copy's line numbers and counts),
+// of at most max; false for anything else, an empty word among them.
+bool next_number(cursor_t *c, uint32_t max, uint32_t *value) {
     const char *p = c->at;
-    unsigned base = 10;
-    if (hex) {
-        if (c->end - p < 2 || p[0] != '0' || p[1] != 'x') {
-            return false;
-        }
-        p += 2;
-        base = 16;
-    }
-    const char *first = p;
-    const char *last = p + (hex ? 8 : 9) < c->end ? p + (hex ? 8 : 9) : c->end;
+    const char *last = p + 9 < c->end ? p + 9 : c->end;
     uint32_t v = 0;
-    unsigned digit = 0;
-    for (; p < last && (digit = k_digits.of[static_cast<unsigned char>(*p)]) < base; p++) {
-        v = v * base + digit;
+    for (; p < last && static_cast<unsigned>(*p - '0') <= 9; p++) {
+        v = v * 10 + static_cast<uint32_t>(*p - '0');
     }
-    if (p == first || v > max || (p < c->end && *p != ' ')) {
+    if (p == c->at || v > max || (p < c->end && *p != ' ')) {
         return false;
     }
     *value = v;
@@ -151,7 +140,7 @@ void read_protocol_line(copy_reader_t *r, cursor_t c, int number) {
         fail(r, number, "a protocol line where " + std::to_string(r->owed) + " more keys were due");
         return;
     }
-    if (!next_number(&c, false, 0x7fffffff, &line) || !next_number(&c, false, 0xffff, &keys)) {
+    if (!next_number(&c, 0x7fffffff, &line) || !next_number(&c, 0xffff, &keys)) {
         fail(r, number, "expected \"protocol LINE KEYS PROTOCOL [VARIANT]\"");
         return;
     }
@@ -169,30 +158,8 @@ void read_protocol_line(copy_reader_t *r, cursor_t c, int number) {
     r->owed = keys;
 }
 
-void read_key_line(copy_reader_t *r, cursor_t c, int number) {
-    uint32_t line;
-    uint32_t scancode;
-    if (r->owed == 0) {
-        fail(r, number,
-             "expected \"protocol LINE KEYS PROTOCOL [VARIANT]\" or \"keymap FILE NAME\"");
-        return;
-    }
-    // The key is the rest of the line: one word of printable ASCII.
-    if (!next_number(&c, false, 0x7fffffff, &line) ||
-        !next_number(&c, true, 0xffffffff, &scancode) || c.at == c.end ||
-        memchr(c.at, ' ', c.end - c.at) != nullptr || odd_byte(c.at, c.end) != nullptr) {
-        fail(r, number, "expected \"LINE SCANCODE KEY\"");
-        return;
-    }
-    if (r->keys) {
-        r->keymaps->back().table.protocols.back().entries.push_back(
-            {scancode, std::string(c.at, c.end), static_cast<int>(line)});
-    }
-    r->owed--;
-}
-
-// A well-formed key line at at, read in one pass: where the next line begins, or null for
-// anything else, which read_key_line then reads again to say what is wrong.
+// A key line at at, "LINE SCANCODE KEY", read in one pass: where the next line begins, or null
+// when it is not one.
 const char *read_key_line_fast(copy_reader_t *r, const char *at, const char *end) {
     const char *p = at;
     uint32_t line = 0;
@@ -275,7 +242,11 @@ void parse_library_copy(const std::string &text, const std::string &path, bool k
         } else if (length > 9 && memcmp(line.at, "protocol ", 9) == 0) {
             read_protocol_line(&r, {line.at + 9, line.end}, number);
         } else {
-            read_key_line(&r, line, number);
+            fail(
+                &r, number,
+                r.owed != 0
+                    ? "expected \"LINE SCANCODE KEY\""
+                    : "expected \"protocol LINE KEYS PROTOCOL [VARIANT]\" or \"keymap FILE NAME\"");
         }
     }
     if (formatted) {
