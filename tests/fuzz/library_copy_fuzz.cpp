@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
 // The copy of the Linux keymap library in the tool's plain form, damaged anywhere. What must
-// hold besides no crash: a keymap kept has a protocol and exactly the keys its protocol lines
-// count, each a printable word; reading for protocols alone keeps the same keymaps and tells
-// the same problems; and the keymaps kept, written out again, read back the same.
+// hold besides no crash: reading for protocols alone keeps the same keymaps and tells the same
+// problems; and the keymaps kept, written out again, read back the same without a problem, so
+// each has a protocol and exactly the keys its lines count, each a printable word.
 #include <stddef.h>
 #include <stdint.h>
+#include <stdio.h>
 #include <stdlib.h>
 
 #include <string>
@@ -31,15 +32,6 @@ std::string written(const std::vector<library_keymap_t> &keymaps) {
     return text + "end\n";
 }
 
-bool printable_word(const std::string &word) {
-    for (char c : word) {
-        if (c <= ' ' || c > '~') {
-            return false;
-        }
-    }
-    return !word.empty();
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -47,18 +39,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::vector<library_keymap_t> keymaps;
     std::vector<std::string> problems;
     parse_library_copy(text, "fuzz", true, &keymaps, &problems);
-    for (const library_keymap_t &keymap : keymaps) {
-        if (keymap.table.protocols.empty() || !printable_word(keymap.file)) {
-            abort();
-        }
-        for (const keytable_protocol_t &p : keymap.table.protocols) {
-            for (const keytable_entry_t &e : p.entries) {
-                if (!printable_word(e.key) || e.line < 0) {
-                    abort();
-                }
-            }
-        }
-    }
     std::vector<library_keymap_t> headers;
     std::vector<std::string> told;
     parse_library_copy(text, "fuzz", false, &headers, &told);

@@ -139,6 +139,22 @@ session_t run_session(const learn_t &start, const remote_t &remote,
     return session;
 }
 
+// A session's start on the standard layout of a build, recognising the library's remotes, so
+// that each session run from it finds the library's files made.
+learn_t recognising_start(const layout_build_t *build, const tool_options_t *options,
+                          const keymap_library_t *library, const std::string &out_dir) {
+    learn_t start = {};
+    start.options = options;
+    start.build = build;
+    start.out_dir = out_dir;
+    start.names = learnable_names(build);
+    start.customer_code = -1;
+    start.out = stdout;
+    start.library = library;
+    start_library_match(&start.match, build, options, *library, start.names, stdout);
+    return start;
+}
+
 TEST_F(learn_library, recognises_the_librarys_remotes_within_three_presses) {
     ASSERT_EQ(mkdir(path("box").c_str(), 0755), 0);
     ASSERT_EQ(mkdir(path("box/imported").c_str(), 0755), 0);
@@ -157,15 +173,8 @@ TEST_F(learn_library, recognises_the_librarys_remotes_within_three_presses) {
         ASSERT_EQ(build_layouts(path("box").c_str(), protocol, &builds[protocol]), 0);
         options[protocol].dir = path("box");
         options[protocol].protocols = {protocol};
-        start[protocol].options = &options[protocol];
-        start[protocol].build = &builds[protocol];
-        start[protocol].out_dir = path("box");
-        start[protocol].names = learnable_names(&builds[protocol]);
-        start[protocol].customer_code = -1;
-        start[protocol].out = stdout;
-        start[protocol].library = &library;
-        start_library_match(&start[protocol].match, &builds[protocol], &options[protocol], library,
-                            start[protocol].names, stdout);
+        start[protocol] =
+            recognising_start(&builds[protocol], &options[protocol], &library, path("box"));
     }
     ASSERT_EQ(start[k_ir_protocol_nec].names.size(), 44u);
 
@@ -285,14 +294,7 @@ TEST_F(learn_library, recognises_a_keymap_the_user_adds_on_the_host) {
     read_keymap_library(&options, true, &library);
     layout_build_t build;
     ASSERT_EQ(build_layouts(path("box").c_str(), k_ir_protocol_nec, &build), 0);
-    learn_t start = {};
-    start.options = &options;
-    start.build = &build;
-    start.out_dir = path("box");
-    start.names = learnable_names(&build);
-    start.customer_code = -1;
-    start.library = &library;
-    start_library_match(&start.match, &build, &options, library, start.names, stdout);
+    learn_t start = recognising_start(&build, &options, &library, path("box"));
     remote_t remote = {"mine", k_ir_protocol_nec, 0xa55a, ""};
     std::map<int, std::string> file = {
         {1, "POWER"}, {2, "DPAD_UP"}, {3, "DPAD_DOWN"}, {4, "DPAD_CENTER"}};
