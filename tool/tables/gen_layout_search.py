@@ -354,14 +354,19 @@ def example_cases(row, example_bytes, converted):
 
 
 def write_test_table(rows, example_bytes, c_string, first_line, rule_versions, converted):
-    """The test's table of trees: its header and its rows, the clauses left out named there.
+    """The test's table of trees: its header and its rows, one a line, each tree given by what it
+    changes of BASE; the clauses left out named there by reason.
     converted: the versions that convert an .idc's names (names.other)."""
-    lines, left_out = [], []
+    lines, left_out = [], {}
     for r in rows:
         cases, skipped = example_cases(r, example_bytes, converted)
-        left_out += skipped
+        for clause in skipped:
+            rule, reason = clause.split(": ", 1)
+            left_out.setdefault(reason.split(": ")[0], []).append(rule)
         for c in cases:
-            files = "".join("%s, %s, " % (c_string(p), c_string(d)) for p, d in sorted(c["files"].items()))
+            changed = sorted([(p, "-") for p in BASE if p not in c["files"]] +
+                             [(p, d) for p, d in c["files"].items() if BASE.get(p) != d])
+            files = "".join("%s, %s, " % (c_string(p), c_string(d)) for p, d in changed)
             lines.append("    {%s, 0x%x, {%snullptr}, %s, %s, %s, %d},\n" % (
                 c_string(r["rule"]), rule_versions(r["versions"]) & c.get("versions", ~0), files, c_string(c["apex"]),
                 "nullptr" if c["layout"] is None else c_string(c["layout"]),
@@ -373,8 +378,9 @@ def write_test_table(rows, example_bytes, c_string, first_line, rule_versions, c
               "struct layout_search_row_t {\n"
               "    const char *rule;\n"
               "    unsigned versions;  // bit v: Android v\n"
-              "    // Box paths and their contents, in pairs, up to a null; the content \"/\" makes a folder.\n"
-              "    const char *files[32];\n"
+              "    // Box paths and their contents, in pairs, up to a null, as they change the base\n"
+              "    // tree: the content \"/\" makes a folder, \"-\" takes the base's file away.\n"
+              "    const char *files[16];\n"
               "    const char *apex;  // the value of the APEX property, \"\" unset\n"
               "    // The layout and character map taken, as box paths: \"\" none, \"!PATH\" any but PATH,\n"
               "    // null not said.\n"
@@ -382,12 +388,19 @@ def write_test_table(rows, example_bytes, c_string, first_line, rule_versions, c
               "    const char *kcm;\n"
               "    int idc_rejected;  // 1 the .idc is rejected, 0 it is taken, -1 not said\n"
               "};\n"
+              "// The tree of every row before its changes, in pairs up to a null: the box's own Generic\n"
+              "// files.\n"
+              "extern const char *const k_layout_search_base[];\n"
               "extern const layout_search_row_t k_layout_search_rows[];\n"
               "extern const int k_layout_search_row_count;\n")
+    base = "".join("%s, %s, " % (c_string(p), c_string(d)) for p, d in sorted(BASE.items()))
     table = (first_line(source) +
              "//\n// Clauses of the examples that are no folder tree of this device, and so not here:\n" +
-             "".join("// - %s\n" % l for l in left_out) +
+             "".join("// - %s: %s\n" % (reason, ", ".join(rules)) for reason, rules in left_out.items()) +
              '#include "tool/android/layout_search_table.h"\n\n'
+             "const char *const k_layout_search_base[] = {" + base + "nullptr};\n"
+             "// One example a line.\n// clang-format off\n"
              "const layout_search_row_t k_layout_search_rows[] = {\n" + "".join(lines) + "};\n"
+             "// clang-format on\n"
              "const int k_layout_search_row_count = sizeof(k_layout_search_rows) / sizeof(k_layout_search_rows[0]);\n")
     return header, table

@@ -8,8 +8,9 @@
 struct layout_search_row_t {
     const char *rule;
     unsigned versions;  // bit v: Android v
-    // Box paths and their contents, in pairs, up to a null; the content "/" makes a folder.
-    const char *files[32];
+    // Box paths and their contents, in pairs, up to a null, as they change the base
+    // tree: the content "/" makes a folder, "-" takes the base's file away.
+    const char *files[16];
     const char *apex;  // the value of the APEX property, "" unset
     // The layout and character map taken, as box paths: "" none, "!PATH" any but PATH,
     // null not said.
@@ -17,5 +18,8 @@ struct layout_search_row_t {
     const char *kcm;
     int idc_rejected;  // 1 the .idc is rejected, 0 it is taken, -1 not said
 };
+// The tree of every row before its changes, in pairs up to a null: the box's own Generic
+// files.
+extern const char *const k_layout_search_base[];
 extern const layout_search_row_t k_layout_search_rows[];
 extern const int k_layout_search_row_count;

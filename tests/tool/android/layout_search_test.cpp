@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <map>
 #include <string>
 
 #include <cutils/properties.h>
@@ -48,8 +49,17 @@ TEST(android_layout_search, takes_the_file_of_every_example_of_the_facts) {
         const layout_search_row_t &row = k_layout_search_rows[i];
         std::string root = testing::TempDir() + "dravoke-search-XXXXXX";
         ASSERT_NE(mkdtemp(&root[0]), nullptr);
+        std::map<std::string, std::string> files;
+        for (int f = 0; k_layout_search_base[f] != nullptr; f += 2) {
+            files[k_layout_search_base[f]] = k_layout_search_base[f + 1];
+        }
         for (int f = 0; row.files[f] != nullptr; f += 2) {
-            make(root, row.files[f], row.files[f + 1]);
+            files[row.files[f]] = row.files[f + 1];
+        }
+        for (const auto &file : files) {
+            if (file.second != "-") {
+                make(root, file.first, file.second);
+            }
         }
         box_tree_t tree = {false, root, root + "/system/usr/keylayout", true, row.apex};
         for (int version = 9; version <= 16; version++) {
