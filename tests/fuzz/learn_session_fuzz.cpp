@@ -111,6 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     learn.names = g_fixture->names[protocol];
     learn.customer_code = -1;
     learn.out = fuzz_output();
+    learn.library = fuzz_library();
     learn_prompt(&learn);
 
     int first_customer_code = -1;

@@ -65,13 +65,10 @@ std::string unimported_protocol_reason(const keytable_protocol_t &protocol) {
     if (protocol.protocol != "unknown") {
         return "the receiver decodes NEC and RC5 only";
     }
-    bool commands_alone = true;
-    for (const keytable_entry_t &entry : protocol.entries) {
-        commands_alone = commands_alone && entry.scancode <= 0xff;
-    }
-    return std::string(commands_alone ? "its scancodes carry no address"
-                                      : "the keymap does not say where its scancodes carry the "
-                                        "address") +
+    return std::string(scancodes_are_commands(protocol)
+                           ? "its scancodes carry no address"
+                           : "the keymap does not say where its scancodes carry the "
+                             "address") +
            ", so the remote's customer code is unknown: 'dravoke-keymap learn' learns the remote "
            "from its presses";
 }

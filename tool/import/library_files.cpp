@@ -11,17 +11,6 @@
 
 namespace {
 
-// An "unknown" protocol whose scancodes are command bytes, which learn matches under any
-// customer code; others keep the address somewhere the keymap does not say.
-bool commands_alone(const keytable_protocol_t &commands) {
-    for (const keytable_entry_t &entry : commands.entries) {
-        if (entry.scancode > 0xff) {
-            return false;
-        }
-    }
-    return !commands.entries.empty();
-}
-
 // The keys of a command-byte keymap, at the commands its scancodes are; none under RC5 when a
 // command is beyond the receiver's 7 bits.
 void import_commands(import_t *import, int32_t protocol, const keytable_t &table,
@@ -51,7 +40,7 @@ std::vector<library_file_t> library_files(const layout_build_t *build,
         table.name = keymap.name;
         for (const keytable_protocol_t &p : table.protocols) {
             if (p.protocol == "unknown") {
-                if (commands_alone(p)) {
+                if (scancodes_are_commands(p)) {
                     import_commands(&import, protocol, table, p);
                 }
             } else {

@@ -169,9 +169,7 @@ void learn_press(learn_t *learn, const raw_code_t &raw) {
         tool_print(learn->out, "the new remote is %s %s\n", protocol_name(protocol), code.c_str());
         for (const std::string &note :
              {swapped_file_advice(learn->build, raw.customer_code),
-              learn->library != nullptr
-                  ? library_remotes_text(*learn->library, protocol, raw.customer_code)
-                  : ""}) {
+              library_remotes_text(*learn->library, protocol, raw.customer_code)}) {
             if (!note.empty()) {
                 tool_print(learn->out, "note: %s\n", note.c_str());
             }

@@ -100,6 +100,12 @@ void parse_library_copy(const std::string &text, const std::string &path, bool k
 std::vector<std::string> library_remotes_of(const keymap_library_t &library, int32_t protocol,
                                             int customer_code);
 
+// The name a keymap file gives the library: its file's name without ".toml".
+std::string keymap_name_of(const std::string &file);
+// Whether a protocol's scancodes are command bytes alone, as most of the library's "unknown"
+// keymaps keep them: the remote's address, its customer code, is not in the file.
+bool scancodes_are_commands(const keytable_protocol_t &protocol);
+
 // Where one scancode lands in the receiver's raw code.
 struct ir_code_t {
     int32_t protocol;  // k_ir_protocol_nec or k_ir_protocol_rc5

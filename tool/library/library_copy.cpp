@@ -127,8 +127,7 @@ void read_keymap_line(copy_reader_t *r, cursor_t c, int number) {
         fail(r, number, "expected \"keymap FILE NAME\"");
         return;
     }
-    bool toml = file.size() > 5 && file.compare(file.size() - 5, 5, ".toml") == 0;
-    r->keymaps->push_back({toml ? file.substr(0, file.size() - 5) : file, file, {name, {}}});
+    r->keymaps->push_back({keymap_name_of(file), file, {name, {}}});
     r->open = true;
     r->owed = 0;
 }

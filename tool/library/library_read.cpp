@@ -75,11 +75,6 @@ std::vector<place_t> library_places(const tool_options_t *options) {
     return places;
 }
 
-std::string name_of(const std::string &file) {
-    bool toml = file.size() > 5 && file.compare(file.size() - 5, 5, ".toml") == 0;
-    return toml ? file.substr(0, file.size() - 5) : file;
-}
-
 // One keymap file of a folder, parsed; or its problem told.
 bool read_keymap_file(const std::string &dir, const std::string &file, library_keymap_t *keymap,
                       std::vector<std::string> *problems) {
@@ -91,7 +86,7 @@ bool read_keymap_file(const std::string &dir, const std::string &file, library_k
         problems->push_back(path + ": error: " + why);
         return false;
     }
-    *keymap = {name_of(file), file, {}};
+    *keymap = {keymap_name_of(file), file, {}};
     if (parse_keytable(text, file, &keymap->table, &error) != 0) {
         std::string place = path;
         place += error.line > 0 ? ":" + std::to_string(error.line) : "";
@@ -118,7 +113,7 @@ void list_keymap_files(const place_t &place, std::vector<std::string> *files,
         struct stat st;
         if (file[0] == '.' ||
             (stat((place.path + "/" + file).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) ||
-            (!toml_keymaps_supported() && name_of(file) != file)) {
+            (!toml_keymaps_supported() && keymap_name_of(file) != file)) {
             continue;
         }
         files->push_back(file);
@@ -169,8 +164,8 @@ void walk_library(const tool_options_t *options, bool keys, keymap_library_t *li
         list_keymap_files(place, &files, &library->problems);
         library->found |= !files.empty();
         for (const std::string &file : files) {
-            if (seen.insert(name_of(file)).second &&
-                !take(name_of(file), nullptr, place.path + "/" + file)) {
+            if (seen.insert(keymap_name_of(file)).second &&
+                !take(keymap_name_of(file), nullptr, place.path + "/" + file)) {
                 return;
             }
         }
@@ -202,7 +197,7 @@ void read_keymap_library(const tool_options_t *options, bool keys, keymap_librar
 int find_library_keymap(const tool_options_t *options, std::string name, library_keymap_t *keymap,
                         keymap_library_t *library) {
     *library = {};
-    name = name_of(name);
+    name = keymap_name_of(name);
     int status = -1;
     walk_library(options, true, library,
                  [&](const std::string &seen, library_keymap_t *copied, const std::string &path) {

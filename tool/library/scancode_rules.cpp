@@ -4,6 +4,20 @@
 #include "core/protocol.h"
 #include "tool/library/library.h"
 
+std::string keymap_name_of(const std::string &file) {
+    bool toml = file.size() > 5 && file.compare(file.size() - 5, 5, ".toml") == 0;
+    return toml ? file.substr(0, file.size() - 5) : file;
+}
+
+bool scancodes_are_commands(const keytable_protocol_t &protocol) {
+    for (const keytable_entry_t &entry : protocol.entries) {
+        if (entry.scancode > 0xff) {
+            return false;
+        }
+    }
+    return true;
+}
+
 int32_t receiver_protocol_of(const keytable_protocol_t &protocol, int *nec_bits) {
     *nec_bits = 0;
     if (protocol.protocol == "rc5") {

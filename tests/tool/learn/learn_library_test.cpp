@@ -45,10 +45,7 @@ std::vector<remote_t> every_library_remote(const keymap_library_t &library, int 
             int bits = 0;
             bool bytes = p.protocol == "unknown";
             int32_t protocol = bytes ? k_ir_protocol_nec : receiver_protocol_of(p, &bits);
-            bool commands =
-                std::all_of(p.entries.begin(), p.entries.end(),
-                            [](const keytable_entry_t &e) { return e.scancode <= 0xff; });
-            if (protocol < 0 || (bytes && !commands)) {
+            if (protocol < 0 || (bytes && !scancodes_are_commands(p))) {
                 continue;
             }
             for (const keytable_entry_t &entry : p.entries) {

@@ -34,6 +34,7 @@ TEST_F(learn_session, ends_by_itself_after_the_last_name) {
         {{"#5", "#6", "#7", "#8"}, 3, {{5, "POWER"}, {6, "HOME"}, {7, "BACK"}}},
         {{"n", "", "#7"}, 3, {{7, "BACK"}}},
     };
+    const keymap_library_t no_library = {};
     for (const auto &row : rows) {
         learn_t learn = {};
         learn.options = &options;
@@ -41,6 +42,7 @@ TEST_F(learn_session, ends_by_itself_after_the_last_name) {
         learn.out_dir = path("box");
         learn.names = learnable_names(&build);
         learn.customer_code = -1;
+        learn.library = &no_library;
         char *text = nullptr;
         size_t size = 0;
         learn.out = open_memstream(&text, &size);
