@@ -21,23 +21,10 @@
 
 namespace {
 
-// Keymaps of the library are a few KiB; a limit far above them keeps a device or a runaway
-// file from filling memory.
-constexpr size_t k_max_keymap_bytes = 1 << 20;
-
 int parse_keymap_file(const std::string &path, keytable_t *table, FILE *err) {
-    std::string text;
-    std::string why;
-    if (read_regular_file(path, k_max_keymap_bytes, &text, &why) != 0) {
-        tool_print(err, "dravoke-keymap: cannot read %s: %s\n", path.c_str(), why.c_str());
-        return -1;
-    }
-    keytable_error_t error;
-    if (parse_keytable(text, path, table, &error) != 0) {
-        std::string place = path;
-        place += error.line > 0 ? ":" + std::to_string(error.line) : "";
-        place += error.column > 0 ? ":" + std::to_string(error.column) : "";
-        tool_print(err, "%s: error: %s\n", place.c_str(), error.text.c_str());
+    std::string problem;
+    if (read_keymap_file(path, table, &problem) != 0) {
+        tool_print(err, "%s\n", problem.c_str());
         return -1;
     }
     return 0;

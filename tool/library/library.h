@@ -39,6 +39,10 @@ struct keytable_error_t {
     std::string text;
 };
 
+// Reads a keymap file, a regular file of a keymap's size, in either format. Returns 0, or -1 with
+// *problem as a line to show: why it cannot be read, or where it is not a keymap.
+int read_keymap_file(const std::string &path, keytable_t *table, std::string *problem);
+
 // Whether this build reads TOML keymaps; a box's build may leave the library out.
 bool toml_keymaps_supported(void);
 

@@ -25,9 +25,8 @@ const char *g_host_library_copy = nullptr;
 
 namespace {
 
-// The library's keymaps are a few KiB, the copy of all of them some 130 KiB: limits far above
-// them keep a device or a runaway file from filling memory.
-constexpr size_t k_max_keymap_bytes = 1 << 20;
+// The copy of the library's keymaps is some 130 KiB: a limit far above it keeps a device or a
+// runaway file from filling memory.
 constexpr size_t k_max_copy_bytes = 16 << 20;
 
 constexpr char k_copy_name[] = "rc_keymaps.txt";
@@ -75,23 +74,13 @@ std::vector<place_t> library_places(const tool_options_t *options) {
     return places;
 }
 
-// One keymap file of a folder, parsed; or its problem told.
-bool read_keymap_file(const std::string &dir, const std::string &file, library_keymap_t *keymap,
-                      std::vector<std::string> *problems) {
-    std::string path = dir + "/" + file;
-    std::string text;
-    std::string why;
-    keytable_error_t error;
-    if (read_regular_file(path, k_max_keymap_bytes, &text, &why) != 0) {
-        problems->push_back(path + ": error: " + why);
-        return false;
-    }
+// One keymap file of a folder, read and parsed; or its problem told.
+bool read_folder_keymap(const std::string &dir, const std::string &file, library_keymap_t *keymap,
+                        std::vector<std::string> *problems) {
     *keymap = {keymap_name_of(file), file, {}};
-    if (parse_keytable(text, file, &keymap->table, &error) != 0) {
-        std::string place = path;
-        place += error.line > 0 ? ":" + std::to_string(error.line) : "";
-        place += error.column > 0 ? ":" + std::to_string(error.column) : "";
-        problems->push_back(place + ": error: " + error.text);
+    std::string problem;
+    if (read_keymap_file(dir + "/" + file, &keymap->table, &problem) != 0) {
+        problems->push_back(problem);
         return false;
     }
     return true;
@@ -174,6 +163,27 @@ void walk_library(const tool_options_t *options, bool keys, keymap_library_t *li
 
 }  // namespace
 
+int read_keymap_file(const std::string &path, keytable_t *table, std::string *problem) {
+    // Keymaps are a few KiB; a limit far above them keeps a device or a runaway file from
+    // filling memory.
+    constexpr size_t k_max_keymap_bytes = 1 << 20;
+    std::string text;
+    std::string why;
+    keytable_error_t error;
+    if (read_regular_file(path, k_max_keymap_bytes, &text, &why) != 0) {
+        *problem = "dravoke-keymap: cannot read " + path + ": " + why;
+        return -1;
+    }
+    if (parse_keytable(text, path, table, &error) != 0) {
+        std::string place = path;
+        place += error.line > 0 ? ":" + std::to_string(error.line) : "";
+        place += error.column > 0 ? ":" + std::to_string(error.column) : "";
+        *problem = place + ": error: " + error.text;
+        return -1;
+    }
+    return 0;
+}
+
 void read_keymap_library(const tool_options_t *options, bool keys, keymap_library_t *library) {
     *library = {};
     walk_library(options, keys, library,
@@ -181,8 +191,8 @@ void read_keymap_library(const tool_options_t *options, bool keys, keymap_librar
                      library_keymap_t read;
                      if (keymap == nullptr) {
                          size_t slash = path.rfind('/');
-                         if (!read_keymap_file(path.substr(0, slash), path.substr(slash + 1), &read,
-                                               &library->problems)) {
+                         if (!read_folder_keymap(path.substr(0, slash), path.substr(slash + 1),
+                                                 &read, &library->problems)) {
                              return true;
                          }
                          keymap = &read;
@@ -210,8 +220,8 @@ int find_library_keymap(const tool_options_t *options, std::string name, library
                          return false;
                      }
                      size_t slash = path.rfind('/');
-                     status = read_keymap_file(path.substr(0, slash), path.substr(slash + 1),
-                                               keymap, &library->problems)
+                     status = read_folder_keymap(path.substr(0, slash), path.substr(slash + 1),
+                                                 keymap, &library->problems)
                                   ? 0
                                   : -2;
                      return false;
